@@ -1,0 +1,39 @@
+#!/bin/sh
+# Starts or stops the persistent Wine server of one prefix.
+# usage: wine-server.sh start|stop PREFIX
+#
+# The first Wine process of a prefix starts Wine's service processes, which
+# inherit its standard output and error; CTest, reading those pipes, would then
+# wait for them. So one persistent server and one priming run are started with
+# their stdio on /dev/null before the tests, and stopped (for this prefix only)
+# after them.
+set -u
+action=$1
+prefix=$2
+WINEPREFIX=$prefix
+WINEARCH=win64
+WINEDEBUG=-all
+WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
+unset DISPLAY WAYLAND_DISPLAY
+
+case "$action" in
+  start)
+    mkdir -p "$prefix"
+    /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1
+    /usr/lib/wine/wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    /usr/lib/wine/wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
+      echo "wine-server.sh: Wine does not run in $prefix" >&2
+      exit 1
+    }
+    ;;
+  stop)
+    /usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1
+    /usr/lib/wine/wineserver64 -w </dev/null >/dev/null 2>&1
+    exit 0
+    ;;
+  *)
+    echo "usage: wine-server.sh start|stop PREFIX" >&2
+    exit 2
+    ;;
+esac

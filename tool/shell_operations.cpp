@@ -1,0 +1,17 @@
+#include "tool/shell_operations.h"
+
+namespace pmquery {
+
+ShellOperations& platformShellOperations();  // in the _win / _posix file
+
+namespace {
+ShellOperations* testReplacement = nullptr;
+}
+
+ShellOperations& shellOperations() {
+    return testReplacement != nullptr ? *testReplacement : platformShellOperations();
+}
+
+void setShellOperationsForTesting(ShellOperations* fake) { testReplacement = fake; }
+
+}  // namespace pmquery
