@@ -7,6 +7,15 @@
 
 namespace pmquery {
 
+namespace {
+const CollectorEntryPoints kLibraryEntryPoints = {&::getPMInfo, &::freePMInfo};
+const CollectorEntryPoints* activeCollector = &kLibraryEntryPoints;
+}  // namespace
+
+void setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints) {
+    activeCollector = entryPoints != nullptr ? entryPoints : &kLibraryEntryPoints;
+}
+
 int readPMInfo(const char* argument, PMInfo** out) {
     unsigned int requesterId = 0;
     const int converted = std::sscanf(argument, "%x", &requesterId);
@@ -14,7 +23,7 @@ int readPMInfo(const char* argument, PMInfo** out) {
         std::fprintf(stderr, "sscanf returned %d\n", converted);
         return 0;
     }
-    getPMInfo(static_cast<int>(requesterId), out);
+    activeCollector->getPMInfo(static_cast<int>(requesterId), out);
     if (*out == nullptr) return 0;
     if ((*out)->brandStatus != PM_BRAND_DEFAULT) stagePMImages(*out);
     return 1;
@@ -32,11 +41,11 @@ int runPMQuery(int argc, char** argv) {
         } else {
             writePMReportToFile(info, argv[2]);
         }
-        freePMInfo(info);
+        activeCollector->freePMInfo(info);
         return 1;
     }
     std::fprintf(stderr, "Could not read PM information");
-    freePMInfo(info);
+    activeCollector->freePMInfo(info);
     return 0;
 }
 

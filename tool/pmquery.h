@@ -5,6 +5,16 @@
 
 namespace pmquery {
 
+// The two exports of the collector library the tool calls. Tests may run the
+// tool over scripted entry points instead of the library's.
+struct CollectorEntryPoints {
+    int (*getPMInfo)(int requesterId, PMInfo** out);
+    int (*freePMInfo)(PMInfo* info);
+};
+
+// Test hook: null restores the library's exports.
+void setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints);
+
 // Parses the requester id (hexadecimal, "%x"), asks the library for its
 // record and stages the images of a branded server. Returns 1 when a record
 // was obtained, else 0 (the library is not called when the id does not parse).
