@@ -1,0 +1,132 @@
+#include "collector/repository_copy.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "collector/command_context.h"
+#include "collector/system_services.h"
+
+namespace collector {
+
+const char* const requesterFolders[8] = {
+    "updatemgr",      // 1
+    "deploytool",     // 2
+    "lifecycle",      // 3
+    "oscollect",      // 4
+    "remoteconsole",  // 5
+    "customization",  // 6: its files go to the customization image folder
+    "installer",      // 7
+    "diagnostics",    // 8
+};
+
+namespace {
+
+constexpr size_t kPathBufferSize = 260;
+constexpr const char* kRepositoryLabel = "SECUPD";
+// Every command sends its output to this log, deleted after staging.
+constexpr const char* kLogRedirection = " 1>2>C:\\pm.log";
+
+const VolumeWait kProductWait = {60, 2000};
+const VolumeWait* activeWait = &kProductWait;
+
+int runLogged(const std::string& command, const char* format) {
+    const int returned = systemServices().runCommand(command.c_str());
+    std::fprintf(stderr, format, command.c_str(), returned);
+    return returned;
+}
+
+}  // namespace
+
+void setVolumeWaitForTesting(const VolumeWait* wait) { activeWait = wait != nullptr ? wait : &kProductWait; }
+
+const char* requesterFolder(int requesterId) {
+    if (requesterId < 1 || requesterId > 8) return nullptr;
+    return requesterFolders[requesterId - 1];
+}
+
+const char* targetDirectoryFor(int requesterId) {
+    return requesterId == 6 ? "C:/\\quor/\\vix/\\customization/\\etc/\\images" : "C:/\\quor/\\qep";
+}
+
+bool findVolumeByLabel(const char* label, std::string& mountPoint) {
+    SystemServices& system = systemServices();
+    if (!system.openVolumeEnumeration()) {
+        std::fprintf(stderr, "Unable to obtain handle for Volume\n");
+        return false;
+    }
+
+    char drives[64] = {};
+    const unsigned reported = system.logicalDriveStrings(drives, sizeof drives);
+    // A list longer than the buffer is not read past it: the roots that fit
+    // are searched, and an unfilled buffer holds no root at all.
+    const unsigned length = reported < sizeof drives ? reported : sizeof drives;
+    for (unsigned offset = 0; offset + 4 <= length && drives[offset] != '\0'; offset += 4) {
+        const char* root = &drives[offset];
+        char volumeLabel[1024] = {};
+        if (system.volumeLabel(root, volumeLabel, sizeof volumeLabel)) {
+            volumeLabel[sizeof volumeLabel - 1] = '\0';
+            std::fprintf(stderr, "LABEL- %s - \n", volumeLabel);
+        }
+        if (std::strncmp(volumeLabel, label, 6) == 0) {
+            try {
+                mountPoint.assign(root, strnlen(root, 4));
+            } catch (const std::bad_alloc&) {
+                std::printf("internal error\n");
+                system.closeVolumeEnumeration();
+                return false;
+            }
+            system.closeVolumeEnumeration();
+            return true;
+        }
+    }
+    system.closeVolumeEnumeration();
+    return false;
+}
+
+bool waitForVolume(const char* label, std::string& mountPoint) {
+    for (int attempt = 0; attempt < activeWait->attempts; ++attempt) {
+        if (findVolumeByLabel(label, mountPoint)) return true;
+        systemServices().sleepMilliseconds(activeWait->intervalMilliseconds);
+        std::fprintf(stderr, "Mount point not found, retrying after 2 seconds\n");
+    }
+    return false;
+}
+
+int copyFromRepository(char* sourcePath, const char* target) {
+    const PMCommandContext* context = currentCommandContext();
+    const char* folder = requesterFolder(context != nullptr ? context->requesterId : 0);
+    // A requester without a folder has nothing to wait for.
+    if (folder == nullptr) return 0;
+
+    std::string mountPoint;
+    if (!waitForVolume(kRepositoryLabel, mountPoint)) return 0;
+
+    std::snprintf(sourcePath, kPathBufferSize, "%s\\%s", mountPoint.c_str(), folder);
+    const std::string command =
+        std::string("xcopy /e /i \"") + sourcePath + "\" \"" + target + "\"" + kLogRedirection;
+    runLogged(command, "DEBUG: copy command %s ret:%d\n");
+    return 1;
+}
+
+int stagePMFiles(char* sourcePath, char* target) {
+    const PMCommandContext* context = currentCommandContext();
+    std::snprintf(target, kPathBufferSize, "%s", targetDirectoryFor(context != nullptr ? context->requesterId : 0));
+    const std::string directory = target;
+
+    runLogged("mkdir \"" + directory + "\"" + kLogRedirection, "DEBUG: copy command %s ret:%d\n");
+
+    std::string deleteOld = "del /F ";
+    for (const char* mask : {"jpg", "JPG", "png", "gif"}) {
+        deleteOld += "\"" + directory + "/\\*." + mask + "\" ";
+    }
+    deleteOld += "\"" + directory + "/\\*.xml\" " + kLogRedirection;
+    runLogged(deleteOld, "DEBUG: del command %s ret:%d\n");
+
+    const int copied = copyFromRepository(sourcePath, target);
+
+    runLogged("del /F \"C:\\pm.log\"", "DEBUG: del command %s ret:%d\n");
+    return copied;
+}
+
+}  // namespace collector

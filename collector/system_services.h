@@ -1,0 +1,40 @@
+#ifndef VELMORA_COLLECTOR_SYSTEM_SERVICES_H
+#define VELMORA_COLLECTOR_SYSTEM_SERVICES_H
+
+#include <cstddef>
+
+namespace collector {
+
+// The operating-system calls of the secure-update retrieval that do not go
+// through the platform object: volume enumeration and labels, the command
+// interpreter and sleeping. Windows calls the system directly; POSIX builds
+// have no volumes; tests put a fake in place.
+class SystemServices {
+public:
+    virtual ~SystemServices() = default;
+
+    // Opens a volume enumeration (FindFirstVolumeA into a 64-character name
+    // buffer); false when none can be opened. Used only as a presence check.
+    virtual bool openVolumeEnumeration() = 0;
+    // Closes the enumeration opened above (FindVolumeClose).
+    virtual void closeVolumeEnumeration() = 0;
+    // Fills `buffer` (`size` characters) with the drive roots, each "X:\" and
+    // a NUL (GetLogicalDriveStringsA); returns the characters the system
+    // reports, which may exceed `size` when the list does not fit.
+    virtual unsigned logicalDriveStrings(char* buffer, unsigned size) = 0;
+    // Reads the volume label of `root` into `label` (GetVolumeInformationA).
+    virtual bool volumeLabel(const char* root, char* label, unsigned size) = 0;
+    // Runs `command` through the C runtime's command interpreter (system).
+    virtual int runCommand(const char* command) = 0;
+    virtual void sleepMilliseconds(unsigned milliseconds) = 0;
+};
+
+// The process-wide implementation of this platform.
+SystemServices& systemServices();
+
+// Test hook: use `fake` instead (null restores the platform's).
+void setSystemServicesForTesting(SystemServices* fake);
+
+}  // namespace collector
+
+#endif

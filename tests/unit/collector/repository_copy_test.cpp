@@ -1,0 +1,205 @@
+// Copying the branding files from the repository volume: the volume search,
+// the wait, the command texts and the end-session block, over scripted volumes
+// and a recording command interpreter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "collector/bridge_command_block.h"
+#include "collector/command_context.h"
+#include "collector/repository_copy.h"
+#include "tests/unit/collector/fake_system_services.h"
+
+namespace {
+
+using testing_support::FakeSystemServices;
+
+class RepositoryCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override { collector::setSystemServicesForTesting(&system); }
+    void TearDown() override {
+        collector::setSystemServicesForTesting(nullptr);
+        collector::setVolumeWaitForTesting(nullptr);
+    }
+
+    bool find(std::string& mountPoint, std::string& errors) {
+        testing::internal::CaptureStderr();
+        const bool found = collector::findVolumeByLabel("SECUPD", mountPoint);
+        errors = testing::internal::GetCapturedStderr();
+        return found;
+    }
+
+    struct Staged {
+        int result;
+        std::string target;
+        std::string source;
+        std::string errors;
+    };
+    Staged stage(int requesterId) {
+        collector::beginCommandContext()->requesterId = requesterId;
+        char source[260] = {};
+        char target[260] = {};
+        testing::internal::CaptureStderr();
+        const int result = collector::stagePMFiles(source, target);
+        return {result, target, source, testing::internal::GetCapturedStderr()};
+    }
+
+    FakeSystemServices system;
+};
+
+TEST_F(RepositoryCopyTest, LabelMatchesOnItsFirstSixCharactersCaseSensitively) {
+    struct Row {
+        const char* label;
+        bool found;
+    };
+    for (const Row& row : {Row{"SECUPD", true}, Row{"SECUPD1", true}, Row{"secupd", false}, Row{"SECUP", false},
+                           Row{"XSECUPD", false}}) {
+        SCOPED_TRACE(row.label);
+        system = FakeSystemServices();
+        system.drives = {{"C:\\", true, "System"}, {"S:\\", true, row.label}};
+        std::string mountPoint, errors;
+        EXPECT_EQ(find(mountPoint, errors), row.found);
+        EXPECT_EQ(mountPoint, row.found ? "S:\\" : "");
+        EXPECT_EQ(errors, std::string("LABEL- System - \nLABEL- ") + row.label + " - \n");
+        EXPECT_EQ(system.closed, 1);
+    }
+}
+
+TEST_F(RepositoryCopyTest, UnreadableLabelsAreSkippedSilentlyAndEmptyOnesShown) {
+    system.drives = {{"A:\\", false, ""}, {"C:\\", true, ""}, {"S:\\", true, "SECUPD"}, {"T:\\", true, "SECUPD"}};
+    std::string mountPoint, errors;
+    EXPECT_TRUE(find(mountPoint, errors));
+    EXPECT_EQ(mountPoint, "S:\\");  // the first match wins
+    EXPECT_EQ(errors, "LABEL-  - \nLABEL- SECUPD - \n");
+}
+
+TEST_F(RepositoryCopyTest, NoVolumeEnumerationMeansNoScan) {
+    system.enumerationAvailable = false;
+    system.drives = {{"S:\\", true, "SECUPD"}};
+    std::string mountPoint, errors;
+    EXPECT_FALSE(find(mountPoint, errors));
+    EXPECT_EQ(errors, "Unable to obtain handle for Volume\n");
+    EXPECT_EQ(system.closed, 0);
+}
+
+TEST_F(RepositoryCopyTest, DriveListIsNeverReadPastItsBuffer) {
+    // Sixteen roots need 65 characters: more than the 64-character buffer,
+    // so the system reports the size it would need and fills nothing.
+    for (char letter = 'C'; letter < 'C' + 16; ++letter)
+        system.drives.push_back({std::string(1, letter) + ":\\", true, letter == 'R' ? "SECUPD" : "Data"});
+    std::string mountPoint, errors;
+    EXPECT_FALSE(find(mountPoint, errors));
+    EXPECT_EQ(errors, "");
+
+    // A system that claims more than the buffer after filling it is read only
+    // up to the buffer's end: fifteen roots fit.
+    system = FakeSystemServices();
+    for (char letter = 'C'; letter < 'C' + 15; ++letter)
+        system.drives.push_back({std::string(1, letter) + ":\\", true, letter == 'Q' ? "SECUPD" : "Data"});
+    system.reportedLengthOverride = 4000;
+    EXPECT_TRUE(find(mountPoint, errors));
+    EXPECT_EQ(mountPoint, "Q:\\");
+}
+
+TEST_F(RepositoryCopyTest, WaitRetriesEveryTwoSecondsUntilTheVolumeAppears) {
+    system.drives = {{"S:\\", true, "SECUPD"}};
+    system.visibleFromSearch = 3;
+    std::string mountPoint;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(collector::waitForVolume("SECUPD", mountPoint));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(system.sleeps, (std::vector<unsigned>{2000, 2000, 2000}));
+    EXPECT_EQ(errors,
+              "Mount point not found, retrying after 2 seconds\n"
+              "Mount point not found, retrying after 2 seconds\n"
+              "Mount point not found, retrying after 2 seconds\n"
+              "LABEL- SECUPD - \n");
+}
+
+TEST_F(RepositoryCopyTest, WaitGivesUpAfterSixtyAttempts) {
+    std::string mountPoint;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(collector::waitForVolume("SECUPD", mountPoint));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(system.searches, 60);
+    EXPECT_EQ(system.sleeps, std::vector<unsigned>(60, 2000));
+}
+
+TEST_F(RepositoryCopyTest, StagingCommandsForTheCustomizationRequester) {
+    system.drives = {{"S:\\", true, "SECUPD"}};
+    system.commandResult = 3;
+    const Staged staged = stage(6);
+    const std::string target = "C:/\\quor/\\vix/\\customization/\\etc/\\images";
+    EXPECT_EQ(staged.result, 1);
+    EXPECT_EQ(staged.target, target);
+    EXPECT_EQ(staged.source, "S:\\\\customization");
+    const std::vector<std::string> commands = {
+        "mkdir \"" + target + "\" 1>2>C:\\pm.log",
+        "del /F \"" + target + "/\\*.jpg\" \"" + target + "/\\*.JPG\" \"" + target + "/\\*.png\" \"" + target +
+            "/\\*.gif\" \"" + target + "/\\*.xml\"  1>2>C:\\pm.log",
+        "xcopy /e /i \"S:\\\\customization\" \"" + target + "\" 1>2>C:\\pm.log",
+        "del /F \"C:\\pm.log\"",
+    };
+    EXPECT_EQ(system.commands, commands);
+    EXPECT_EQ(staged.errors, "DEBUG: copy command " + commands[0] + " ret:3\n" +
+                                 "DEBUG: del command " + commands[1] + " ret:3\n" + "LABEL- SECUPD - \n" +
+                                 "DEBUG: copy command " + commands[2] + " ret:3\n" +
+                                 "DEBUG: del command " + commands[3] + " ret:3\n");
+}
+
+TEST_F(RepositoryCopyTest, EveryOtherRequesterGoesToTheGeneralFolder) {
+    system.drives = {{"S:\\", true, "SECUPD"}};
+    const Staged staged = stage(7);
+    EXPECT_EQ(staged.target, "C:/\\quor/\\qep");
+    ASSERT_EQ(system.commands.size(), 4u);
+    EXPECT_EQ(system.commands[2], "xcopy /e /i \"S:\\\\installer\" \"C:/\\quor/\\qep\" 1>2>C:\\pm.log");
+}
+
+TEST_F(RepositoryCopyTest, NothingToCopyFromReportsZeroButStillCleansUp) {
+    collector::VolumeWait quick{2, 2000};
+    collector::setVolumeWaitForTesting(&quick);
+    // No volume after the wait.
+    Staged staged = stage(7);
+    EXPECT_EQ(staged.result, 0);
+    EXPECT_EQ(system.commands.size(), 3u);  // mkdir, del, del of the log; no xcopy
+    EXPECT_EQ(system.searches, 2);
+
+    // A requester without a folder does not even wait.
+    system = FakeSystemServices();
+    system.drives = {{"S:\\", true, "SECUPD"}};
+    staged = stage(9);
+    EXPECT_EQ(staged.result, 0);
+    EXPECT_EQ(staged.target, "C:/\\quor/\\qep");
+    EXPECT_EQ(system.searches, 0);
+    EXPECT_EQ(system.commands.size(), 3u);
+}
+
+TEST(RequesterFolders, OneFolderPerRequesterOneToEight) {
+    EXPECT_EQ(collector::requesterFolder(0), nullptr);
+    EXPECT_EQ(collector::requesterFolder(9), nullptr);
+    EXPECT_EQ(collector::requesterFolder(-6), nullptr);
+    for (int id = 1; id <= 8; ++id) {
+        ASSERT_NE(collector::requesterFolder(id), nullptr);
+        for (int other = 1; other < id; ++other)
+            EXPECT_STRNE(collector::requesterFolder(id), collector::requesterFolder(other));
+    }
+}
+
+TEST(EndSessionBlock, CarriesTheRequestLittleEndianAndIsClearedEachTime) {
+    collector::BridgeCommandBlock block;
+    std::memset(block.bytes, 0xEE, sizeof block.bytes);
+    collector::fillEndSessionBlock(block, 0x1234);
+    std::vector<uint8_t> expected(72, 0);
+    expected[16] = 11;
+    expected[20] = 0x20;
+    expected[24] = 7;
+    expected[28] = 5;
+    const uint8_t request[] = {0xC0, 0xA2, 0x01, 0x34, 0x12, 0x00, 0x00};
+    std::copy(std::begin(request), std::end(request), expected.begin() + 32);
+    EXPECT_EQ(std::vector<uint8_t>(block.bytes, block.bytes + 72), expected);
+}
+
+}  // namespace
