@@ -1,0 +1,79 @@
+#ifndef VELMORA_SMBIOS_SMBIOS_ITERATOR_H
+#define VELMORA_SMBIOS_SMBIOS_ITERATOR_H
+
+#include <cstdint>
+#include <iterator>
+
+#include "smbios/smbios_item.h"
+
+namespace smbios {
+
+class ISmbiosTable;
+
+// Walks the structures of a table, optionally only those of one type. The
+// position is the structure's first byte inside the table's buffer; the end
+// is a null position. Items reached through an iterator belong to the
+// table's cache.
+class SmbiosTableIteratorBase {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = ISmbiosItem;
+    using difference_type = std::ptrdiff_t;
+
+    virtual ~SmbiosTableIteratorBase();
+
+    bool operator==(const SmbiosTableIteratorBase& other) const { return position == other.position; }
+    bool operator!=(const SmbiosTableIteratorBase& other) const { return position != other.position; }
+
+protected:
+    // Positioned on the first structure that passes the filter (-1: every type).
+    SmbiosTableIteratorBase(const ISmbiosTable* table, int typeFilter);
+    void advance();
+    ISmbiosItem& dereference() const;
+
+    int typeFilter;
+    const ISmbiosTable* table;
+    const std::uint8_t* position;
+};
+
+class SmbiosTableIterator : public SmbiosTableIteratorBase {
+public:
+    using pointer = ISmbiosItem*;
+    using reference = ISmbiosItem&;
+
+    SmbiosTableIterator(ISmbiosTable* table = nullptr, int typeFilter = -1);
+    reference operator*() const { return dereference(); }
+    pointer operator->() const { return &dereference(); }
+    SmbiosTableIterator& operator++() {
+        advance();
+        return *this;
+    }
+    SmbiosTableIterator operator++(int) {
+        SmbiosTableIterator before = *this;
+        advance();
+        return before;
+    }
+};
+
+class ConstSmbiosTableIterator : public SmbiosTableIteratorBase {
+public:
+    using pointer = const ISmbiosItem*;
+    using reference = const ISmbiosItem&;
+
+    ConstSmbiosTableIterator(const ISmbiosTable* table = nullptr, int typeFilter = -1);
+    reference operator*() const { return dereference(); }
+    pointer operator->() const { return &dereference(); }
+    ConstSmbiosTableIterator& operator++() {
+        advance();
+        return *this;
+    }
+    ConstSmbiosTableIterator operator++(int) {
+        ConstSmbiosTableIterator before = *this;
+        advance();
+        return before;
+    }
+};
+
+}  // namespace smbios
+
+#endif

@@ -1,0 +1,109 @@
+#include "smbios/smbios_strategy.h"
+
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "memory/memory_factory.h"
+#include "smbios/smbios_exceptions.h"
+
+namespace smbios {
+
+SmbiosStrategy::~SmbiosStrategy() = default;
+
+namespace {
+
+constexpr std::uint32_t kSearchStart = 0xE0000;
+constexpr std::uint32_t kSearchLimit = 0xFFFFF;
+constexpr std::uint32_t kSearchStep = 16;
+
+// Checks a candidate entry point; the text of every failed check becomes the
+// message of `failure`. Returns whether the candidate is accepted.
+bool validate(const std::uint8_t (&bytes)[32], ParseExceptionImpl& failure, bool strict) {
+    const std::uint8_t length = bytes[0x05];
+    unsigned sum = 0;
+    if (length != 0) {
+        const unsigned counted = length < 32 ? length : 32;
+        for (unsigned i = 0; i < counted; ++i) sum += bytes[i];
+    }
+    const unsigned checksum = sum & 0xFF;
+
+    std::string message = "validation of table entry point failed\n";
+    bool failed = false;
+    if (std::memcmp(bytes + 0x10, "_DMI_", 5) != 0) {
+        message += "Intermediate anchor string does not match. anchor string: %(dmi_anchor)s\n";
+        failed = true;
+    }
+    if (checksum != 0) {
+        message += "Checksum check for table entry point should be zero. checksum: %(checksum)i \n";
+        failed = true;
+    }
+    if (bytes[0x06] != 2) {
+        message += "Major version of table entry point should be 2: %(major_version)i\n";
+        failed = true;
+    }
+    if (length < 0x1F) {
+        message += "Entry Point Length field is at least 0x1f : %(eps_length)i\n";
+        failed = true;
+    }
+
+    const char* anchor = reinterpret_cast<const char*>(bytes + 0x10);
+    failure.setParameter("dmi_anchor", std::string(anchor, strnlen(anchor, 32 - 0x10)));
+    failure.setParameter("checksum", static_cast<int>(checksum));
+    failure.setParameter("major_version", static_cast<int>(bytes[0x06]));
+    failure.setParameter("eps_length", static_cast<int>(length));
+    failure.setMessageString(message);
+    return !strict || !failed;
+}
+
+}  // namespace
+
+SmbiosMemoryStrategy::SmbiosMemoryStrategy(std::uint32_t address) : startAddress(address) {}
+
+SmbiosEntryPoint SmbiosMemoryStrategy::findEntryPoint(bool strict) {
+    memory::IMemory* memory = memory::MemoryFactory::getFactory()->getSingleton();
+
+    ParseExceptionImpl failure;
+    if (startAddress != 0) {
+        failure.setMessageString("SMBIOS Header not found at offset: %(offsetValue)i");
+        failure.setParameter("offsetValue", static_cast<int>(startAddress));
+    } else {
+        failure.setMessageString("SMBIOS Header not found in search.");
+    }
+
+    std::uint32_t candidate = startAddress != 0 ? startAddress : kSearchStart;
+    // 64-bit so an address near the top of the range cannot wrap around.
+    while (static_cast<std::uint64_t>(candidate) + 32 < kSearchLimit) {
+        std::uint8_t bytes[32] = {};
+        memory->readBlock(bytes, candidate, sizeof bytes);
+        if (std::memcmp(bytes, "_SM_", 4) == 0 && validate(bytes, failure, strict)) {
+            startAddress = candidate;
+            SmbiosEntryPoint entryPoint;
+            std::memcpy(&entryPoint, bytes, sizeof entryPoint);
+            return entryPoint;
+        }
+        if (startAddress != 0) throw failure;
+        candidate += kSearchStep;
+    }
+    throw failure;
+}
+
+bool SmbiosMemoryStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& entryPoint, bool strict) {
+    try {
+        const SmbiosEntryPoint found = findEntryPoint(strict);
+        entryPoint = found;
+        // The table is read whole, exactly as long as the entry point says:
+        // a read that cannot deliver that many bytes fails the strategy.
+        const std::size_t length = found.tableLength;
+        std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[length > 0 ? length : 1]());
+        memory::IMemory* memory = memory::MemoryFactory::getFactory()->getSingleton();
+        if (length > 0) memory->readBlock(data.get(), found.tableAddress, static_cast<std::uint32_t>(length));
+        table.data = std::move(data);
+        table.size = length;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace smbios
