@@ -33,11 +33,13 @@ public:
     explicit SmbiosMemoryStrategy(std::uint32_t startAddress);
     bool getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& entryPoint, bool strict) override;
 
+    // The entry point at `startAddress`, or the first one found from E0000h
+    // on in 16-byte steps. Throws ParseException with the reason otherwise:
+    // the validation text of the last rejected candidate, if there was one.
+    SmbiosEntryPoint findEntryPoint(bool strict);
+
     // 0 means: search. Set to the address found, so later calls look only there.
     std::uint32_t startAddress;
-
-private:
-    SmbiosEntryPoint findEntryPoint(bool strict);
 };
 
 }  // namespace smbios

@@ -1,0 +1,190 @@
+#ifndef VELMORA_TESTS_UNIT_SMBIOS_SMBIOS_FIXTURES_H
+#define VELMORA_TESTS_UNIT_SMBIOS_SMBIOS_FIXTURES_H
+
+// Building SMBIOS structures, tables, entry points and 1 MiB memory images
+// for the tests, and switching the factories to them.
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "memory/memory_factory.h"
+#include "smbios/smbios_factory.h"
+#include "smbios/smbios_strategy.h"
+
+namespace smbios_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// One structure: type, formatted area after the 4-byte header, strings.
+// The length byte covers the header and `formatted`; `lengthOverride` >= 0
+// writes another value into it.
+inline Bytes structure(std::uint8_t type, std::uint16_t handle, const Bytes& formatted,
+                       const std::vector<std::string>& strings = {}, int lengthOverride = -1) {
+    Bytes bytes = {type, static_cast<std::uint8_t>(lengthOverride >= 0 ? lengthOverride : 4 + formatted.size()),
+                   static_cast<std::uint8_t>(handle), static_cast<std::uint8_t>(handle >> 8)};
+    bytes.insert(bytes.end(), formatted.begin(), formatted.end());
+    for (const std::string& text : strings) {
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+    }
+    if (strings.empty()) bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+// The end-of-table structure.
+inline Bytes endOfTable(std::uint16_t handle = 0xFFFF) { return structure(127, handle, {}); }
+
+// A System Information structure (type 1) whose Manufacturer field (offset 4)
+// holds string number `manufacturerString`.
+inline Bytes systemInformation(std::uint8_t manufacturerString, const std::vector<std::string>& strings,
+                               std::uint16_t handle = 1) {
+    Bytes formatted(0x1B - 4, 0);
+    formatted[0] = manufacturerString;
+    return structure(1, handle, formatted, strings);
+}
+
+inline Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A valid 2.x entry point (checksums fixed) for a table at `address`.
+inline Bytes entryPoint(std::uint32_t address, std::uint16_t length, std::uint16_t count) {
+    Bytes ep(32, 0);
+    std::memcpy(ep.data(), "_SM_", 4);
+    ep[0x05] = 0x1F;
+    ep[0x06] = 2;
+    ep[0x07] = 4;
+    std::memcpy(ep.data() + 0x10, "_DMI_", 5);
+    ep[0x16] = static_cast<std::uint8_t>(length);
+    ep[0x17] = static_cast<std::uint8_t>(length >> 8);
+    for (int i = 0; i < 4; ++i) ep[0x18 + i] = static_cast<std::uint8_t>(address >> (8 * i));
+    ep[0x1C] = static_cast<std::uint8_t>(count);
+    ep[0x1D] = static_cast<std::uint8_t>(count >> 8);
+    ep[0x1E] = 0x24;
+    unsigned intermediate = 0;
+    for (int i = 0x10; i < 0x1F; ++i) intermediate += ep[i];
+    ep[0x15] = static_cast<std::uint8_t>(0x100 - (intermediate & 0xFF));
+    unsigned sum = 0;
+    for (int i = 0; i < 0x1F; ++i) sum += ep[i];
+    ep[0x04] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
+    return ep;
+}
+
+inline std::filesystem::path uniqueTempPath(const std::string& stem) {
+    static int serial = 0;
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    return std::filesystem::temp_directory_path() /
+           ("velmora-" + stem + "-" + std::to_string(ticks) + "-" + std::to_string(++serial));
+}
+
+// A 1 MiB memory image in a temporary file; filled with a pattern that holds
+// no anchor, then the pieces placed at their addresses.
+class SmbiosImage {
+public:
+    static constexpr std::uint32_t kSize = 0x100000;
+
+    SmbiosImage() : bytes_(kSize, 0x5A), path_(uniqueTempPath("smbios") += ".img") {}
+    ~SmbiosImage() {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    SmbiosImage(const SmbiosImage&) = delete;
+    SmbiosImage& operator=(const SmbiosImage&) = delete;
+
+    SmbiosImage& place(std::uint32_t address, const Bytes& data) {
+        std::memcpy(bytes_.data() + address, data.data(), data.size());
+        return *this;
+    }
+    // An entry point at `entryAddress` for `table`, placed at `tableAddress`.
+    SmbiosImage& withTable(const Bytes& table, std::uint32_t entryAddress = 0xF0000,
+                           std::uint32_t tableAddress = 0x20000, std::uint16_t count = 0) {
+        place(tableAddress, table);
+        return place(entryAddress, entryPoint(tableAddress, static_cast<std::uint16_t>(table.size()), count));
+    }
+    // Writes the file; call after the last place().
+    std::string write() {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+        return path_.string();
+    }
+
+private:
+    Bytes bytes_;
+    std::filesystem::path path_;
+};
+
+// Switches the memory and SMBIOS factories to an image file for the life of
+// the object, and resets both (with their cached products) afterwards.
+class ImageFactories {
+public:
+    explicit ImageFactories(const std::string& imageFile, int strict = 0, int offset = 0) {
+        reset();
+        memory::MemoryFactory::getFactory()->setMode(1);
+        memory::MemoryFactory::getFactory()->setParameter("memFile", imageFile);
+        smbios::SmbiosFactory::getFactory()->setMode(1);
+        smbios::SmbiosFactory::getFactory()->setParameter("strictValidation", strict);
+        smbios::SmbiosFactory::getFactory()->setParameter("offset", offset);
+    }
+    ~ImageFactories() { reset(); }
+    ImageFactories(const ImageFactories&) = delete;
+    ImageFactories& operator=(const ImageFactories&) = delete;
+
+    static void reset() {
+        smbios::SmbiosFactory::getFactory()->reset();
+        memory::MemoryFactory::getFactory()->reset();
+    }
+};
+
+// Hands the table bytes over as they are, with the given declared length.
+class GivenTableStrategy : public smbios::SmbiosStrategy {
+public:
+    GivenTableStrategy(Bytes table, std::uint16_t declaredLength)
+        : table_(std::move(table)), declaredLength_(declaredLength) {}
+    explicit GivenTableStrategy(Bytes table)
+        : GivenTableStrategy(table, static_cast<std::uint16_t>(table.size())) {}
+
+    bool getSmbiosTable(smbios::TableBuffer& table, smbios::SmbiosEntryPoint& entryPoint, bool) override {
+        ++calls;
+        if (fails) return false;
+        table.data.reset(new std::uint8_t[table_.size() > 0 ? table_.size() : 1]);
+        if (!table_.empty()) std::memcpy(table.data.get(), table_.data(), table_.size());
+        table.size = table_.size();
+        entryPoint.tableLength = declaredLength_;
+        entryPoint.majorVersion = 2;
+        entryPoint.minorVersion = 8;
+        entryPoint.structureCount = 42;
+        return true;
+    }
+
+    bool fails = false;
+    int calls = 0;
+
+private:
+    Bytes table_;
+    std::uint16_t declaredLength_;
+};
+
+inline std::unique_ptr<smbios::SmbiosTable> tableOf(const Bytes& bytes, int declaredLength = -1) {
+    smbios::SmbiosTable::StrategyList strategies;
+    strategies.push_back(declaredLength >= 0
+                             ? std::make_unique<GivenTableStrategy>(bytes, static_cast<std::uint16_t>(declaredLength))
+                             : std::make_unique<GivenTableStrategy>(bytes));
+    auto table = std::make_unique<smbios::SmbiosTable>(std::move(strategies), false);
+    table->installWorkarounds();
+    return table;
+}
+
+}  // namespace smbios_test
+
+#endif

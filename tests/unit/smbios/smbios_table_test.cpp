@@ -1,0 +1,218 @@
+// Walking the structure table and reading items: filters, the end rules,
+// string lookup, bounds checks, the item cache and the text output.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "smbios/smbios_exceptions.h"
+#include "smbios/smbios_table.h"
+#include "tests/unit/smbios/smbios_fixtures.h"
+
+namespace {
+
+using smbios_test::Bytes;
+using smbios_test::endOfTable;
+using smbios_test::join;
+using smbios_test::structure;
+using smbios_test::tableOf;
+
+std::vector<int> typesFrom(smbios::ConstSmbiosTableIterator it, const smbios::ConstSmbiosTableIterator& end) {
+    std::vector<int> types;
+    for (; it != end; ++it) types.push_back(it->type());
+    return types;
+}
+
+template <class Error>
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "<no error>";
+}
+
+const Bytes kTable = join({
+    structure(0, 0x0000, {1, 2, 0, 0}, {"Quor BIOS", "1.0"}),
+    structure(1, 0x0001, Bytes(0x17, 0), {"Quor"}),
+    structure(4, 0x0004, {1, 0}, {"CPU"}),
+    structure(4, 0x0005, {1, 0}, {"CPU"}),
+    endOfTable(),
+    structure(2, 0x0002, {}, {"after the end"}),
+});
+
+TEST(TableWalk, VisitsEveryStructureUpToTheEndOfTable) {
+    auto table = tableOf(kTable);
+    const smbios::SmbiosTable& constant = *table;
+    EXPECT_EQ(typesFrom(constant.begin(), constant.end()), (std::vector<int>{0, 1, 4, 4, 127}));
+    EXPECT_EQ(typesFrom(constant.itemsOfType(4), constant.end()), (std::vector<int>{4, 4}));
+    EXPECT_EQ(typesFrom(constant.itemsOfType(127), constant.end()), (std::vector<int>{127}));
+    EXPECT_TRUE(constant.itemsOfType(2) == constant.end());  // only behind the end
+    EXPECT_TRUE(table->itemsOfType(9) == table->end());
+    EXPECT_EQ(table->begin()->handle(), 0x0000);
+    EXPECT_EQ(table->structureCount(), 42);
+}
+
+TEST(TableWalk, AnEndOfTableStructureFirstEndsTheWalk) {
+    auto table = tableOf(join({endOfTable(), structure(1, 1, {1}, {"Quor"})}));
+    EXPECT_EQ(typesFrom(static_cast<const smbios::SmbiosTable&>(*table).begin(), table->end()),
+              std::vector<int>{127});
+    EXPECT_TRUE(table->itemsOfType(1) == table->end());
+}
+
+TEST(TableWalk, AStructureMustStartFourBytesBeforeTheEnd) {
+    const Bytes first = structure(2, 2, {});  // 6 bytes
+    const Bytes header = {5, 4, 0x05, 0x00};
+    auto fits = tableOf(join({first, header}));
+    EXPECT_EQ(typesFrom(static_cast<const smbios::SmbiosTable&>(*fits).begin(), fits->end()),
+              (std::vector<int>{2, 5}));
+    auto tooLate = tableOf(join({first, Bytes(header.begin(), header.begin() + 3)}));
+    EXPECT_EQ(typesFrom(static_cast<const smbios::SmbiosTable&>(*tooLate).begin(), tooLate->end()),
+              (std::vector<int>{2}));
+    // A table too short for any header holds no structure.
+    auto tiny = tableOf(Bytes{1, 4, 0});
+    EXPECT_TRUE(tiny->begin() == tiny->end());
+}
+
+TEST(TableWalk, ADeclaredLengthBeyondTheDeliveredBytesEndsAtTheBytes) {
+    const Bytes bytes = join({structure(1, 1, Bytes(0x17, 0), {"Quor"}), structure(3, 3, {1}, {"unclosed"})});
+    auto table = tableOf(Bytes(bytes.begin(), bytes.end() - 2), 5000);
+    std::vector<int> types;
+    for (auto it = table->begin(); it != table->end(); ++it) {
+        types.push_back(it->type());
+        it->stringAt(1);  // every byte reached stays inside the buffer
+    }
+    EXPECT_EQ(types, (std::vector<int>{1, 3}));
+}
+
+TEST(Items, AStructureUnclosedAtTheTableEndIsCutThere) {
+    // The last structure's string runs into the end of the table.
+    const Bytes bytes = join({structure(1, 1, Bytes(0x17, 0), {"Quor"}), Bytes{3, 5, 3, 0, 1, 'a', 'b', 'c'}});
+    auto table = tableOf(bytes);
+    const smbios::ISmbiosItem& item = *table->itemsOfType(3);
+    EXPECT_STREQ(item.stringAt(1), "abc");
+    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { item.stringAt(2); }),
+              "The string does not exist. Bad index caused this error");
+
+    // A formatted area that claims more than the table holds reads as zeros.
+    auto longHeader = tableOf(join({structure(1, 1, Bytes(0x17, 0), {"Quor"}), Bytes{9, 0x40, 9, 0, 7}}));
+    const smbios::ISmbiosItem& claimed = *longHeader->itemsOfType(9);
+    std::uint8_t bytesRead[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    claimed.readData(0x3C, bytesRead, 4);
+    EXPECT_EQ(bytesRead[0], 0);
+    EXPECT_GE(claimed.bufferSize(), 0x42u);
+}
+
+TEST(Items, StringLookup) {
+    auto table = tableOf(join({structure(2, 2, {}), structure(0, 0, {1, 2}, {"first", "second"}), endOfTable()}));
+    const smbios::ISmbiosItem& none = *table->itemsOfType(2);
+    const smbios::ISmbiosItem& two = *table->itemsOfType(0);
+    EXPECT_STREQ(none.stringAt(1), "");
+    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { none.stringAt(2); }),
+              "The string does not exist. Bad index caused this error");
+    EXPECT_STREQ(two.stringAt(1), "first");
+    EXPECT_STREQ(two.stringAt(2), "second");
+    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(3); }),
+              "The string does not exist. Bad index caused this error");
+    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(0); }), "String does not exist.");
+    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(255); }),
+              "The string does not exist. Bad index caused this error");
+}
+
+TEST(Items, ReadsStayInsideTheFormattedArea) {
+    auto table = tableOf(join({structure(7, 7, {1, 2, 3, 4}), endOfTable()}));  // length 8, buffer 10
+    const smbios::ISmbiosItem& item = *table->itemsOfType(7);
+    std::uint8_t out[8] = {};
+    item.readData(7, out, 1);
+    EXPECT_EQ(out[0], 4);
+    item.readData(8, out, 0);
+    item.readData(0, out, 8);
+    EXPECT_EQ(out[4], 1);
+
+    const std::string outside = "Attempt to access data outside the length of header. offset : ";
+    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(8, out, 1); }),
+              outside + "8, header_length : 10");
+    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(9, out, 0); }),
+              outside + "9, header_length : 10");
+    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(4, out, SIZE_MAX); }),
+              outside + "4, header_length : 10");
+    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(UINT_MAX, out, 2); }),
+              outside + "4294967295, header_length : 10");
+}
+
+TEST(Items, CopiesAndClonesOwnTheirBytes) {
+    auto table = tableOf(join({structure(0, 0, {1}, {"text"}), endOfTable()}));
+    const smbios::ISmbiosItem& item = *table->begin();
+    std::size_t size = 0;
+    std::unique_ptr<std::uint8_t[]> copy(item.copyBuffer(size));
+    EXPECT_EQ(size, item.bufferSize());
+    EXPECT_EQ(Bytes(copy.get(), copy.get() + size), (Bytes{0, 5, 0, 0, 1, 't', 'e', 'x', 't', 0, 0}));
+    std::unique_ptr<const smbios::ISmbiosItem> clone = item.clone();
+    table.reset();
+    EXPECT_STREQ(clone->stringAt(1), "text");
+}
+
+TEST(ItemCache, OneItemPerPositionUntilDropped) {
+    auto table = tableOf(kTable);
+    smbios::ISmbiosItem* item = &*table->itemsOfType(1);
+    EXPECT_EQ(&*table->itemsOfType(1), item);
+    smbios::ISmbiosItem* first = &*table->begin();
+    EXPECT_EQ(table->findCachedItem(table->tableData()), first);
+    table->dropItemCache();
+    EXPECT_EQ(table->findCachedItem(table->tableData()), nullptr);
+    EXPECT_EQ(table->itemsOfType(1)->type(), 1);
+}
+
+TEST(ItemCache, ANullEntryIsAnInternalError) {
+    auto table = tableOf(kTable);
+    table->storeCachedItem(table->tableData(), nullptr);
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { table->begin()->type(); }),
+              "No null pointers should ever leak into the itemList");
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { delete table->createItem(nullptr); }),
+              "Not a valid header. header is zero.");
+}
+
+TEST(TableErrors, EndIteratorsAndKeyLookup) {
+    auto table = tableOf(kTable);
+    EXPECT_EQ(errorOf<smbios::ParameterException>([&] { table->end()->type(); }),
+              "Programmer error: attempt to dereference a Null iterator.");
+    EXPECT_EQ(errorOf<smbios::NotImplemented>([&] { table->itemsByKey("Manufacturer"); }),
+              "This is an enhanced function call that is not available in the base Smbios library. You must be "
+              "using an enhanced library such as Tabulon to use this API");
+}
+
+TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {
+    auto failing = std::make_unique<smbios_test::GivenTableStrategy>(kTable);
+    smbios_test::GivenTableStrategy* strategy = failing.get();
+    smbios::SmbiosTable::StrategyList strategies;
+    strategies.push_back(std::move(failing));
+    smbios::SmbiosTable table(std::move(strategies), false);
+    strategy->fails = true;
+    const int callsBefore = strategy->calls;
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
+    EXPECT_EQ(strategy->calls, callsBefore + 1);
+    // The strategies are gone; a second load fails at once.
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
+}
+
+TEST(TextOutput, ItemsAndTables) {
+    const Bytes bytes = join({structure(0xDA, 0x001F, {1, 2}, {"x"}), endOfTable(0x0100)});
+    auto table = tableOf(bytes);
+    std::ostringstream item;
+    item << *table->begin() << 255;
+    EXPECT_EQ(item.str(), "Handle 0x001f\n\tDMI type 0xda, 6 bytes.\n255");
+
+    std::ostringstream whole;
+    whole << *table;
+    EXPECT_EQ(whole.str(),
+              "\nSMBIOS table \n\tversion    : 2.8\n\taddress    : 0\n\tlength     : " + std::to_string(bytes.size()) +
+                  "\n\tnum structs: 42\n\n"
+              "Handle 0x001f\n\tDMI type 0xda, 6 bytes.\n\n"
+              "Handle 0x0100\n\tDMI type 0x7f, 4 bytes.\n\n");
+}
+
+}  // namespace
