@@ -1,0 +1,7 @@
+#include "memory/memory.h"
+
+namespace memory {
+
+IMemory::~IMemory() = default;
+
+}  // namespace memory

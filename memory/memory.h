@@ -1,0 +1,22 @@
+#ifndef VELMORA_MEMORY_MEMORY_H
+#define VELMORA_MEMORY_MEMORY_H
+
+#include <cstdint>
+
+namespace memory {
+
+// Byte-addressed access to physical memory, or to a file holding an image of
+// it. Failures are thrown as memory::AccessError, memory::OutOfBounds or
+// smbios::NotImplemented.
+class IMemory {
+public:
+    virtual ~IMemory();
+    virtual std::uint8_t readByte(std::uint64_t offset) = 0;
+    virtual void writeByte(std::uint64_t offset, std::uint8_t value) = 0;
+    // Fills `buffer` with `length` bytes starting at `offset`.
+    virtual void readBlock(std::uint8_t* buffer, std::uint64_t offset, std::uint32_t length) = 0;
+};
+
+}  // namespace memory
+
+#endif

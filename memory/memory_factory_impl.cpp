@@ -1,0 +1,36 @@
+#include "memory/memory_factory_impl.h"
+
+#include "memory/memory_file.h"
+#include "memory/memory_os_specific.h"
+#include "smbios/smbios_exceptions.h"
+
+namespace memory {
+
+MemoryFactory* MemoryFactory::getFactory() {
+    return factory::TFactory<MemoryFactory>::instance<MemoryFactoryImpl>();
+}
+
+MemoryFactoryImpl::MemoryFactoryImpl() { setParameter("memFile", std::string("\\Device\\PhysicalMemory")); }
+
+MemoryFactoryImpl::~MemoryFactoryImpl() {
+    delete singleton_;
+    singleton_ = nullptr;
+}
+
+IMemory* MemoryFactoryImpl::getSingleton() {
+    if (singleton_ == nullptr) singleton_ = makeNew();
+    return singleton_;
+}
+
+IMemory* MemoryFactoryImpl::makeNew() {
+    switch (getMode()) {
+    case factory::DefaultMode:
+        return new MemoryOsSpecific(getParameterString("memFile"));
+    case factory::UnitTestMode:
+        return new MemoryFile(getParameterString("memFile"));
+    default:
+        throw smbios::NotImplementedImpl("Unknown Memory mode requested.");
+    }
+}
+
+}  // namespace memory
