@@ -8,6 +8,7 @@
 #include "memory/memory_file.h"
 #include "smbios/memory_exceptions.h"
 #include "tests/unit/memory/memory_image.h"
+#include "tests/unit/memory/update_blocker.h"
 
 namespace {
 
@@ -95,12 +96,7 @@ TEST(MemoryFile, WritesGoToTheFile) {
 TEST(MemoryFile, WriteFailsWhenTheImageCannotBeReopened) {
     const MemoryImage image;
     MemoryFile file(image.name());
-    // Taken away from under the open stream (POSIX), or made read-only where
-    // an open file cannot be removed (Windows).
-    std::error_code ignored;
-    std::filesystem::permissions(image.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove, ignored);
-    std::filesystem::remove(image.path(), ignored);
+    const UpdateBlocker blocker(image.path());
     const std::string message = messageOf<memory::AccessError>([&] { file.writeByte(0x10, 1); });
     EXPECT_EQ(0u, message.find("Unable to open memory for writing. File: " + image.name() + ", OS Error: "))
         << message;

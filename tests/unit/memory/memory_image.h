@@ -33,8 +33,6 @@ public:
 
     ~MemoryImage() {
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_write, std::filesystem::perm_options::add,
-                                     ignored);
         std::filesystem::remove(path_, ignored);
     }
 
