@@ -109,13 +109,23 @@ TEST_F(RealWorldDumps, FoundWalkedAndNamedThroughTheMemoryImage) {
         } else {
             image.place(0xF0000, Bytes(bytes.begin(), bytes.begin() + 32));
         }
-        smbios_test::ImageFactories factories(image.write(), /*strict=*/1);
+        // The product's default, lax validation: 015's entry point announces
+        // version 3.0, which strict validation rejects.
+        smbios_test::ImageFactories factories(image.write());
 
-        const smbios::ISmbiosTable* found = smbios::SmbiosFactory::getFactory()->getSingleton();
+        const smbios::ISmbiosTable* found = nullptr;
+        try {
+            found = smbios::SmbiosFactory::getFactory()->getSingleton();
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << "no table: " << error.what();
+            continue;
+        }
         ASSERT_NE(found, nullptr);
         const Walk seen = walk(*found);
         EXPECT_EQ(seen.count, dump.structureCount);
-        if (dump.file.rfind("012-", 0) != 0) EXPECT_EQ(seen.lastType, 127);  // 012 has no end-of-table
+        if (dump.file.rfind("012-", 0) != 0) {  // 012 has no end-of-table structure
+            EXPECT_EQ(seen.lastType, 127);
+        }
 
         std::unique_ptr<char[]> name(smbios::getManufacturerName());
         EXPECT_EQ(name ? "[" + std::string(name.get()) + "]" : "<null>", expectedManufacturer(dump.manufacturer));
