@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "collector/platform/posix_impl.h"
+#include "collector/pm_collector.h"
 
 namespace {
 
@@ -122,6 +123,18 @@ TEST_F(PosixPlatformTest, LibraryLookupRefusesNullHandleAndEmptyName) {
 TEST_F(PosixPlatformTest, AgentCannotBeInstalled) {
     EXPECT_EQ(platform.installRuxa(), 1);
     EXPECT_EQ(platform.uninstallRuxa(), 0);
+}
+
+// Without an agent on this platform a collection reads as the initialization failure.
+TEST(PosixCollection, ReadsAsTheInitializationFailure) {
+    PMInfo* info = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(collector::getPMInfo(6, &info), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "InstallRuxa failed\n");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->status, -1);
+    EXPECT_STREQ(info->ipmiError, "RUXA Initialization failed");
+    collector::freePMInfo(info);
 }
 
 TEST(SplitCommandLine, QuotesGroupBlanks) {
