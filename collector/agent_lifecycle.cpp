@@ -1,11 +1,35 @@
+#include <cstdio>
+
+#include "collector/agent_lifecycle.h"
+#include "collector/bridge/bridge_interface.h"
 #include "collector/collector_steps.h"
 
 namespace collector {
 
-// The hardware-access agent is not brought up yet: without it no controller
-// query can run, so the collector reports its initialization failure.
-bool initializeRuxa() { return false; }
+LibraryHandle bridgeLibrary = nullptr;
 
-void releaseRuxa() {}
+bool initializeRuxa() {
+    if (platformInstallRuxa() != 0) {
+        std::fprintf(stderr, "InstallRuxa failed\n");
+        return false;
+    }
+    // An agent installed by this call stays installed when the library
+    // does not load: releaseRuxa does not run on that path.
+    bridgeLibrary = platformLoadLibrary(bridge::kLibraryFileName);
+    if (bridgeLibrary == nullptr) {
+        std::fprintf(stderr, "Load ruxa library failed\n");
+        return false;
+    }
+    return true;
+}
+
+void releaseRuxa() {
+    // The library goes before the agent it talks to.
+    if (bridgeLibrary != nullptr) {
+        platformFreeLibrary(bridgeLibrary);
+        bridgeLibrary = nullptr;
+    }
+    if (platformUninstallRuxa() != 0) std::fprintf(stderr, "Unistall of ruxa failed\n");
+}
 
 }  // namespace collector

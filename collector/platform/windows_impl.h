@@ -1,0 +1,31 @@
+#ifndef VELMORA_COLLECTOR_PLATFORM_WINDOWS_IMPL_H
+#define VELMORA_COLLECTOR_PLATFORM_WINDOWS_IMPL_H
+
+#include "collector/platform/platform.h"
+
+namespace collector {
+
+// The platform services on Windows. No data members: the agent's state is the
+// process-wide ruxaWasPresent.
+class CWindowsImpl : public IPlatformImpl {
+public:
+    int installRuxa() override;
+    int uninstallRuxa() override;
+    LibraryHandle loadLibrary(const std::string& fileName) override;
+    void freeLibrary(LibraryHandle handle) override;
+    FunctionAddress getProcAddress(LibraryHandle handle, const std::string& name) override;
+    int runProcess(const std::string& commandLine, bool show) override;
+    void sleep(int32_t seconds) override;
+    std::string getCurrentDirectory() override;
+    std::vector<std::string> listDirectory(const std::string& directory) override;
+
+    // True when the agent's registry value holds a non-empty text.
+    bool isRuxaInstalled();
+    // The text of a value under HKEY_LOCAL_MACHINE, at most 259 characters;
+    // empty when the key or value cannot be read.
+    std::string readRegistryString(const std::string& subKey, const std::string& valueName, bool use64BitView);
+};
+
+}  // namespace collector
+
+#endif

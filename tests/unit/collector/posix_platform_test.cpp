@@ -1,0 +1,147 @@
+// The POSIX platform services for real: child processes, libraries and
+// directory listings of this machine.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "collector/platform/posix_impl.h"
+#include "collector/pm_collector.h"
+
+namespace {
+
+std::string makeTempDirectory() {
+    std::string pattern = ::testing::TempDir() + "velmora_platform_XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) return std::string();
+    return pattern;
+}
+
+void touch(const std::string& path) { std::ofstream(path) << "x"; }
+
+bool exists(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0;
+}
+
+class PosixPlatformTest : public ::testing::Test {
+protected:
+    void TearDown() override { collector::setProcessWaitForTesting(0); }
+    collector::PosixPlatformImpl platform;
+};
+
+TEST_F(PosixPlatformTest, RunProcessResults) {
+    struct Case {
+        const char* commandLine;
+        int expected;
+    };
+    for (const Case& c : {
+             Case{"sh -c \"exit 3\"", 3},
+             Case{"true", 0},
+             Case{"velmora-no-such-program-here", ENOENT},
+             Case{"\"velmora no such program\" install", ENOENT},
+             Case{"", ENOENT},
+         }) {
+        EXPECT_EQ(platform.runProcess(c.commandLine, false), c.expected) << c.commandLine;
+    }
+}
+
+TEST_F(PosixPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
+    const std::string directory = makeTempDirectory();
+    ASSERT_FALSE(directory.empty());
+    const std::string marker = directory + "/finished";
+    collector::setProcessWaitForTesting(100);
+
+    const auto started = std::chrono::steady_clock::now();
+    const int result = platform.runProcess("sh -c \"sleep 1; touch '" + marker + "'\"", false);
+    const auto waited = std::chrono::steady_clock::now() - started;
+
+    EXPECT_EQ(result, collector::kProcessStillRunning);
+    EXPECT_LT(waited, std::chrono::milliseconds(900));
+    EXPECT_FALSE(exists(marker));
+    // Not killed: the child finishes its work after the wait gave up.
+    for (int i = 0; i < 100 && !exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(exists(marker));
+}
+
+TEST_F(PosixPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
+    const std::string directory = makeTempDirectory();
+    ASSERT_FALSE(directory.empty());
+    touch(directory + "/a");
+    touch(directory + "/.hidden");
+    touch(directory + "/..b");
+    ASSERT_EQ(mkdir((directory + "/c").c_str(), 0700), 0);
+
+    std::vector<std::string> entries = platform.listDirectory(directory);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{directory + "/..b", directory + "/.hidden", directory + "/a",
+                                                 directory + "/c"}));
+    EXPECT_TRUE(platform.listDirectory(directory + "/missing").empty());
+
+    // A trailing separator is not normalised away.
+    for (const std::string& entry : platform.listDirectory(directory + "/")) {
+        EXPECT_EQ(entry.compare(0, directory.size() + 2, directory + "//"), 0) << entry;
+    }
+}
+
+TEST_F(PosixPlatformTest, EmptyDirectoryListsTheCurrentOne) {
+    const std::string directory = makeTempDirectory();
+    ASSERT_FALSE(directory.empty());
+    touch(directory + "/only");
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(directory.c_str()), 0);
+    const std::vector<std::string> entries = platform.listDirectory("");
+    const std::string current = platform.getCurrentDirectory();
+    ASSERT_EQ(chdir("/"), 0);
+    const std::string root = platform.getCurrentDirectory();
+    ASSERT_EQ(chdir(previous), 0);
+
+    EXPECT_EQ(entries, std::vector<std::string>{"./only"});
+    EXPECT_EQ(current.back(), '/');
+    EXPECT_EQ(root, "//");
+}
+
+TEST_F(PosixPlatformTest, LibraryLookupRefusesNullHandleAndEmptyName) {
+    EXPECT_EQ(platform.loadLibrary("velmora-no-such-library.so"), nullptr);
+    collector::LibraryHandle self = platform.loadLibrary("libc.so.6");
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(platform.getProcAddress(nullptr, "malloc"), nullptr);
+    EXPECT_EQ(platform.getProcAddress(self, ""), nullptr);
+    EXPECT_NE(platform.getProcAddress(self, "malloc"), nullptr);
+    EXPECT_EQ(platform.getProcAddress(self, "velmora_no_such_symbol"), nullptr);
+    platform.freeLibrary(self);
+    platform.freeLibrary(nullptr);
+}
+
+TEST_F(PosixPlatformTest, AgentCannotBeInstalled) {
+    EXPECT_EQ(platform.installRuxa(), 1);
+    EXPECT_EQ(platform.uninstallRuxa(), 0);
+}
+
+// Without an agent on this platform a collection reads as the initialization failure.
+TEST(PosixCollection, ReadsAsTheInitializationFailure) {
+    PMInfo* info = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(collector::getPMInfo(6, &info), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "InstallRuxa failed\n");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->status, -1);
+    EXPECT_STREQ(info->ipmiError, "RUXA Initialization failed");
+    collector::freePMInfo(info);
+}
+
+TEST(SplitCommandLine, QuotesGroupBlanks) {
+    EXPECT_EQ(collector::splitCommandLine("\"/a dir/ruxainst.bat\" install"),
+              (std::vector<std::string>{"/a dir/ruxainst.bat", "install"}));
+    EXPECT_EQ(collector::splitCommandLine("  one   two\t\"\" "), (std::vector<std::string>{"one", "two", ""}));
+    EXPECT_TRUE(collector::splitCommandLine("   ").empty());
+}
+
+}  // namespace

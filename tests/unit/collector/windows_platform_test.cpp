@@ -1,0 +1,176 @@
+// CWindowsImpl for real, under Wine: child processes, the bridge library,
+// directory listings, the current directory and the registry.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "collector/bridge/bridge_interface.h"
+#include "collector/platform/windows_impl.h"
+
+namespace {
+
+std::string makeTempDirectory(const char* name) {
+    char base[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof base, base);
+    std::string directory = std::string(base) + name;
+    CreateDirectoryA(directory.c_str(), nullptr);
+    return directory;
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string programDirectory() {
+    char path[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string directory = path;
+    return directory.substr(0, directory.rfind('\\'));
+}
+
+class WindowsPlatformTest : public ::testing::Test {
+protected:
+    void TearDown() override { collector::setProcessWaitForTesting(0); }
+    collector::CWindowsImpl platform;
+};
+
+TEST_F(WindowsPlatformTest, RunProcessResults) {
+    const std::string directory = makeTempDirectory("velmora platform test");
+    writeFile(directory + "\\exit3.bat", "@echo off\r\nexit /b 3\r\n");
+    const std::string child = "\"" + programDirectory() + "\\platform_child.exe\"";
+    struct Case {
+        std::string commandLine;
+        bool show;
+        int expected;
+    };
+    for (const Case& c : {
+             Case{"\"" + directory + "\\exit3.bat\" install", false, 3},
+             Case{"\"" + directory + "\\no-such-program.exe\" install", false, ERROR_FILE_NOT_FOUND},
+             // Only the show-window flag, with SW_HIDE or SW_SHOW.
+             Case{child + " startup", false, 100 + SW_HIDE},
+             Case{child + " startup", true, 100 + SW_SHOW},
+         }) {
+        EXPECT_EQ(platform.runProcess(c.commandLine, c.show), c.expected) << c.commandLine;
+    }
+}
+
+TEST_F(WindowsPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
+    const std::string directory = makeTempDirectory("velmora platform wait");
+    const std::string marker = directory + "\\finished";
+    DeleteFileA(marker.c_str());
+    collector::setProcessWaitForTesting(200);
+
+    const int result =
+        platform.runProcess("\"" + programDirectory() + "\\platform_child.exe\" sleep 1500 \"" + marker + "\"", false);
+
+    EXPECT_EQ(result, collector::kProcessStillRunning);
+    EXPECT_FALSE(exists(marker));
+    for (int i = 0; i < 100 && !exists(marker); ++i) Sleep(50);
+    EXPECT_TRUE(exists(marker)) << "the child was killed";
+}
+
+TEST_F(WindowsPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
+    const std::string directory = makeTempDirectory("velmora listing");
+    writeFile(directory + "\\a", "a");
+    writeFile(directory + "\\b", "b");
+    writeFile(directory + "\\..c", "c");
+    CreateDirectoryA((directory + "\\d").c_str(), nullptr);
+
+    std::vector<std::string> entries = platform.listDirectory(directory);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{directory + "\\..c", directory + "\\a", directory + "\\b",
+                                                 directory + "\\d"}));
+
+    // A trailing backslash is doubled in every path, not normalised.
+    entries = platform.listDirectory(directory + "\\");
+    std::sort(entries.begin(), entries.end());
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[1], directory + "\\\\a");
+
+    EXPECT_TRUE(platform.listDirectory(directory + "\\missing").empty());
+}
+
+TEST_F(WindowsPlatformTest, CurrentDirectoryListingAndDriveRoot) {
+    const std::string directory = makeTempDirectory("velmora current");
+    writeFile(directory + "\\only", "x");
+    char previous[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(sizeof previous, previous);
+
+    ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str()));
+    const std::vector<std::string> entries = platform.listDirectory("");
+    const std::string current = platform.getCurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
+    const std::string root = platform.getCurrentDirectory();
+    SetCurrentDirectoryA(previous);
+
+    EXPECT_EQ(entries, std::vector<std::string>{".\\only"});
+    EXPECT_EQ(current, directory + "\\");
+    EXPECT_EQ(root, "C:\\\\");
+}
+
+TEST_F(WindowsPlatformTest, BridgeLibraryExportsArePlainNames) {
+    // The simulated bridge library beside this program.
+    collector::LibraryHandle library = platform.loadLibrary(bridge::kLibraryFileName);
+    ASSERT_NE(library, nullptr);
+    for (const char* name : {bridge::kGetStatus, bridge::kGetReBrand, bridge::kGetDefaultBrand,
+                             bridge::kGetSecureUpdatePmData, bridge::kEndSecureUpdate, bridge::kCommand}) {
+        EXPECT_NE(platform.getProcAddress(library, name), nullptr) << name;
+    }
+    EXPECT_EQ(platform.getProcAddress(library, "VEXBMCOEMPMGetStatus@16"), nullptr);
+    EXPECT_EQ(platform.getProcAddress(library, ""), nullptr);
+    EXPECT_EQ(platform.getProcAddress(nullptr, bridge::kGetStatus), nullptr);
+    platform.freeLibrary(library);
+    platform.freeLibrary(nullptr);
+    EXPECT_EQ(platform.loadLibrary("velmora-no-such-library.dll"), nullptr);
+}
+
+// A key of the tests' own, so the agent's key is left to the end-to-end scenarios.
+const char kTestKey[] = "SOFTWARE\\Velmora Tests\\Registry";
+
+class RegistryTest : public WindowsPlatformTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        RegCloseKey(key);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
+        WindowsPlatformTest::TearDown();
+    }
+    void set(const char* name, DWORD type, const std::string& bytes) {
+        ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                 static_cast<DWORD>(bytes.size())),
+                  ERROR_SUCCESS);
+    }
+    HKEY key = nullptr;
+};
+
+TEST_F(RegistryTest, ReadsAtMost259CharactersWhateverTheValueHolds) {
+    const std::string long259(259, 'v');
+    set("plain", REG_SZ, std::string("1.0\0", 4));
+    set("empty", REG_SZ, std::string("\0", 1));
+    set("fills259", REG_SZ, long259 + std::string("\0", 1));
+    set("fills260", REG_BINARY, std::string(260, 'v'));
+    set("longer", REG_SZ, std::string(400, 'v') + std::string("\0", 1));
+    set("binaryWithZero", REG_BINARY, std::string("ab\0cd", 5));
+
+    struct Case {
+        const char* value;
+        std::string expected;
+    };
+    for (const Case& c : {Case{"plain", "1.0"}, Case{"empty", ""}, Case{"fills259", long259},
+                          Case{"fills260", long259}, Case{"longer", long259}, Case{"binaryWithZero", "ab"},
+                          Case{"missing", ""}}) {
+        EXPECT_EQ(platform.readRegistryString(kTestKey, c.value, false), c.expected) << c.value;
+        EXPECT_EQ(platform.readRegistryString(kTestKey, c.value, true), c.expected) << c.value;
+    }
+    EXPECT_EQ(platform.readRegistryString("SOFTWARE\\Velmora Tests\\No Such Key", "plain", false), "");
+}
+
+}  // namespace
