@@ -5,10 +5,5 @@
 # the wine_server fixture (wine-server.sh) before the first test runs.
 prefix=$1
 shift
-WINEPREFIX=$prefix
-WINEARCH=win64
-WINEDEBUG=-all
-WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
-unset DISPLAY WAYLAND_DISPLAY
+. "$(dirname "$0")/wine-env.sh"
 exec /usr/lib/wine/wine64 "$@"

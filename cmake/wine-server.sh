@@ -10,12 +10,7 @@
 set -u
 action=$1
 prefix=$2
-WINEPREFIX=$prefix
-WINEARCH=win64
-WINEDEBUG=-all
-WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
-unset DISPLAY WAYLAND_DISPLAY
+. "$(dirname "$0")/wine-env.sh"
 
 case "$action" in
   start)
