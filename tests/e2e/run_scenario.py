@@ -13,18 +13,33 @@ A scenario directory holds:
                                      pmquery.exe velmora.dll vexbmc32.dll ruxainst.bat)
                        report=NAME   the report file pmquery writes, if any
                        program=NAME  the program to run (default pmquery.exe)
+                       volume=LETTER the simulated controller's repository
+                                     volume is mapped as this drive: a folder
+                                     laid out with one folder per requester
+                                     (names from secupd_drive.exe), files and
+                                     subfolders in each, some of them empty
+                       volume_label=TEXT  its label (default SECUPD)
+                       volume_delay=MS    map it only MS milliseconds after
+                                     the program's first "Mount point not
+                                     found" line, instead of before the run
   vexbmc32.scenario  the simulated controller's scenario (optional)
   exit, stdout, stderr            expected exit code and output
   registry           expected registry value afterwards: "absent" or "value=TEXT"
   calls.log          expected call log of the bridge library (none: no call)
   ruxainst.log       expected runs of the agent script (none: no run)
   report             expected report file (when case names one)
+  staged             expected files and folders below C:\quor of the prefix
+                     afterwards, one relative path a line, folders ending
+                     in "/" (optional; C:\quor is emptied before every run)
 
 --record writes what the run left behind as the scenario's expectations, to
 start a new scenario; read every recorded file before committing it.
 
 Windows programs write text with CR LF line ends: the expected stdout,
-stderr and report are kept with LF and compared after LF -> CR LF.
+stderr and report are kept with LF and compared after LF -> CR LF. Lines
+that Wine itself writes to the program's standard error ("wine: ...", such
+as the note that the label of the host's root cannot be read) depend on the
+host and are left out of the comparison.
 """
 import argparse
 import difflib
@@ -32,6 +47,7 @@ import os
 import shutil
 import subprocess
 import sys
+import threading
 
 AGENT_KEY = r"HKLM\SOFTWARE\Quor Computer Corporation\QuorRuxa\CurrentVersion"
 DEFAULT_FILES = "pmquery.exe velmora.dll vexbmc32.dll ruxainst.bat"
@@ -76,6 +92,82 @@ def registry_state(prefix):
     return "unreadable: " + done.stdout.decode(errors="replace")
 
 
+def wine_async(prefix, args):
+    return subprocess.Popen(["sh", RUNNER, prefix] + args, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def host_c(prefix):
+    return os.path.join(prefix, "drive_c")
+
+
+def clear_staging(prefix):
+    shutil.rmtree(os.path.join(host_c(prefix), "quor"), ignore_errors=True)
+    log = os.path.join(host_c(prefix), "pm.log")
+    if os.path.exists(log):
+        os.remove(log)
+
+
+def staged_listing(prefix):
+    root = os.path.join(host_c(prefix), "quor")
+    entries = []
+    for folder, dirs, files in os.walk(root):
+        relative = os.path.relpath(folder, root)
+        for name in dirs:
+            entries.append(os.path.normpath(os.path.join(relative, name)) + "/")
+        for name in files:
+            entries.append(os.path.normpath(os.path.join(relative, name)))
+    return "".join(entry + "\n" for entry in sorted(entries)).encode()
+
+
+def make_volume(prefix, bin_dir, work, label):
+    """Lays out the repository volume in the work folder: for every requester
+    folder of the product's table, branding files of each kind the staging
+    deletes or keeps, an images folder with a nested empty one, and an empty
+    folder."""
+    done = wine(prefix, [os.path.join(bin_dir, "secupd_drive.exe"), "folders"])
+    folders = done.stdout.decode().split()
+    if done.returncode != 0 or len(folders) != 8:
+        raise RuntimeError("cannot read the repository's folder names: %r" % done.stdout)
+    volume = os.path.join(work, "secupd volume")
+    os.makedirs(volume)
+    with open(os.path.join(volume, ".windows-label"), "w") as handle:
+        handle.write(label)
+    for folder in folders:
+        base = os.path.join(volume, folder)
+        os.makedirs(os.path.join(base, "images", "archive"))
+        os.makedirs(os.path.join(base, "empty"))
+        for name in ("logo.gif", "branding.xml", "notes.txt", os.path.join("images", "banner.jpg"),
+                     os.path.join("images", "splash.png")):
+            with open(os.path.join(base, name), "w") as handle:
+                handle.write("%s %s\n" % (folder, name))
+    return volume
+
+
+def run_program(prefix, args, cwd, on_first_retry):
+    """Runs the program, reading its standard error as it comes, and calls
+    on_first_retry at its first "Mount point not found" line."""
+    process = subprocess.Popen(["sh", RUNNER, prefix] + args, cwd=cwd, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    errors = []
+
+    def read_errors():
+        seen = False
+        for line in iter(process.stderr.readline, b""):
+            errors.append(line)
+            if not seen and line.startswith(b"Mount point not found") and on_first_retry:
+                seen = True
+                on_first_retry()
+
+    reader = threading.Thread(target=read_errors)
+    reader.start()
+    output = process.stdout.read()
+    process.wait(timeout=300)
+    reader.join()
+    stderr = b"".join(line for line in errors if not line.startswith(b"wine: "))
+    return subprocess.CompletedProcess(args, process.returncode, output, stderr)
+
+
 def crlf(data):
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
@@ -98,7 +190,7 @@ def lf(data):
     return data.replace(b"\r\n", b"\n")
 
 
-def record(scenario, work, case, done, registry):
+def record(scenario, work, case, done, registry, prefix):
     def write(name, data):
         with open(os.path.join(scenario, name), "wb") as handle:
             handle.write(data)
@@ -114,6 +206,8 @@ def record(scenario, work, case, done, registry):
             os.remove(os.path.join(scenario, log))
     if "report" in case and os.path.exists(os.path.join(work, case["report"])):
         write("report", lf(read_bytes(os.path.join(work, case["report"]))))
+    if os.path.exists(os.path.join(scenario, "staged")):
+        write("staged", staged_listing(prefix))
 
 
 def main():
@@ -140,10 +234,30 @@ def main():
         shutil.copy(os.path.join(scenario, "vexbmc32.scenario"), work)
 
     set_registry(options.prefix, case.get("registry", "absent"))
-    done = wine(options.prefix, [program] + case.get("args", "").split(), cwd=work)
+    clear_staging(options.prefix)
+
+    letter = case.get("volume")
+    helper = os.path.join(options.bin, "secupd_drive.exe")
+    mappers = []
+    map_late = None
+    if letter:
+        wine(options.prefix, [helper, "unmap", letter])
+        volume = make_volume(options.prefix, options.bin, work, case.get("volume_label", "SECUPD"))
+        if "volume_delay" in case:
+            def map_late():
+                mappers.append(wine_async(options.prefix, [helper, "map", letter, volume, case["volume_delay"]]))
+        elif wine(options.prefix, [helper, "map", letter, volume]).returncode != 0:
+            raise RuntimeError("cannot map the repository volume as %s:" % letter)
+    try:
+        done = run_program(options.prefix, [program] + case.get("args", "").split(), work, map_late)
+    finally:
+        for mapper in mappers:
+            mapper.wait(timeout=60)
+        if letter:
+            wine(options.prefix, [helper, "unmap", letter])
 
     if options.record:
-        record(scenario, work, case, done, registry_state(options.prefix))
+        record(scenario, work, case, done, registry_state(options.prefix), options.prefix)
         set_registry(options.prefix, "absent")
         return 0
 
@@ -170,6 +284,8 @@ def main():
         report_path = os.path.join(work, case["report"])
         actual = read_bytes(report_path) if os.path.exists(report_path) else b"<no report file>"
         compare("report", crlf(read_bytes(os.path.join(scenario, "report"))), actual, failures)
+    if os.path.exists(os.path.join(scenario, "staged")):
+        compare("staged", read_bytes(os.path.join(scenario, "staged")), staged_listing(options.prefix), failures)
 
     # Leave the agent as the next scenario expects to find it: not installed.
     set_registry(options.prefix, "absent")

@@ -1,0 +1,50 @@
+// Test helper of the end-to-end scenarios: the simulated controller's
+// repository volume "SECUPD" under Wine. Win32 code only.
+//
+// usage: secupd_drive.exe folders
+//          prints the repository's folder names, one per line, for requester
+//          ids 1 to 8: the layout the product expects on the volume
+//        secupd_drive.exe map LETTER HOST_FOLDER [DELAY_MS]
+//          waits DELAY_MS (default 0), then maps HOST_FOLDER as LETTER:
+//        secupd_drive.exe unmap LETTER
+//          removes LETTER: (a letter that is not mapped is no error)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "collector/repository_copy.h"
+#include "tests/e2e/wine_drive_win.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: secupd_drive.exe folders | map LETTER HOST_FOLDER [DELAY_MS] | unmap LETTER\n");
+    return 2;
+}
+
+bool isLetter(const char* text) {
+    return std::strlen(text) == 1 && ((text[0] >= 'C' && text[0] <= 'Z') || (text[0] >= 'c' && text[0] <= 'z'));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "folders") == 0) {
+        for (const char* folder : collector::requesterFolders) std::printf("%s\n", folder);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "unmap") == 0 && isLetter(argv[2])) {
+        wine_drive::unmapDrive(argv[2][0]);
+        return 0;
+    }
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "map") == 0 && isLetter(argv[2])) {
+        if (argc == 5) Sleep(static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)));
+        const DWORD error = wine_drive::mapFolder(argv[2][0], argv[3]);
+        if (error != 0) {
+            std::fprintf(stderr, "secupd_drive: cannot map %s: (error %lu)\n", argv[2], error);
+            return 1;
+        }
+        return 0;
+    }
+    return usage();
+}
