@@ -61,7 +61,8 @@ static_assert(sizeof(PMInfo) == 40, "PMInfo layout");
 
 /* Collects the PM data of one requester. *out always receives a new record.
  * Returns 1 when the agent could not be brought up, or when the controller's
- * PM mode was out of range together with an error text; else 0. */
+ * PM mode was out of range together with an error text; else 0. A null `out`
+ * returns 1 at once, with neither the agent nor the controller touched. */
 VELMORA_API int getPMInfo(int requesterId, PMInfo** out);
 
 /* Releases a record of getPMInfo or getTestPMInfo. Null is allowed. Returns 0. */
@@ -70,7 +71,8 @@ VELMORA_API int freePMInfo(PMInfo* info);
 /* Asks only for the controller's PM mode: 0 to 3, or -1 on failure. */
 VELMORA_API int getPMStatus(void);
 
-/* A canned record (status 0, brandStatus 1, no texts); touches no hardware. */
+/* A canned record (status 0, brandStatus 1, no texts); touches no hardware.
+ * Returns 0, or 1 for a null `out`. */
 VELMORA_API int getTestPMInfo(int requesterId, PMInfo** out);
 
 #ifdef __cplusplus

@@ -290,6 +290,15 @@ TEST_F(CollectorFlowTest, StatusQueryWithoutAgentPrintsNothing) {
     EXPECT_EQ(script.calls, (std::vector<std::string>{"initialize"}));
 }
 
+TEST_F(CollectorFlowTest, NullOutParameterFailsAtOnceAndTouchesNothing) {
+    script.mode = 3;
+    const collector::PMCommandContext* before = collector::beginCommandContext();
+    EXPECT_EQ(collector::getPMInfo(6, nullptr), 1);
+    EXPECT_EQ(collector::getTestPMInfo(6, nullptr), 1);
+    EXPECT_TRUE(script.calls.empty());  // no agent, no controller
+    EXPECT_EQ(collector::currentCommandContext(), before);
+}
+
 TEST(CannedRecord, IsTheSameWhateverTheRequester) {
     for (int requester : {0, 6, -1}) {
         PMInfo* info = nullptr;
