@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "smbios/smbios_exceptions.h"
+#include "smbios/stream_state_guard.h"
 
 namespace smbios {
 
@@ -58,14 +59,11 @@ std::unique_ptr<const ISmbiosItem> SmbiosItem::clone() const {
 }
 
 std::ostream& SmbiosItem::print(std::ostream& stream) const {
+    const StreamStateGuard callersFormat(stream);
     if (!buffer || size < 4) return stream << "operator << on an uninitialized SmbiosItem!";
-    const std::ios_base::fmtflags flags = stream.flags();
-    const char fill = stream.fill();
     stream << "Handle 0x" << std::hex << std::setw(4) << std::setfill('0') << handle() << std::endl;
-    stream << "\tDMI type 0x" << std::hex << static_cast<unsigned>(type()) << ", " << std::dec
+    stream << "\tDMI type 0x" << static_cast<unsigned>(type()) << ", " << std::dec
            << static_cast<unsigned>(length()) << " bytes." << std::endl;
-    stream.fill(fill);
-    stream.flags(flags);
     return stream;
 }
 
@@ -83,7 +81,8 @@ void SmbiosItem::readData(unsigned offset, void* out, std::size_t count) const {
     if (count > std::numeric_limits<unsigned>::max() - offset) throwOutOfBounds(kOutsideHeader, offset, size);
     if (offset + count > formattedLength) throwOutOfBounds(kOutsideHeader, offset, size);
     if (offset >= size) throwOutOfBounds(kOutsideBuffer, offset, size);
-    std::memcpy(out, buffer.get() + offset, count);
+    // A zero-byte read copies nothing; memcpy must not see a null `out` even then.
+    if (count > 0) std::memcpy(out, buffer.get() + offset, count);
 }
 
 std::uint8_t* SmbiosItem::copyBuffer(std::size_t& outSize) const {

@@ -4,6 +4,7 @@
 
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_workarounds.h"
+#include "smbios/stream_state_guard.h"
 
 namespace smbios {
 
@@ -60,12 +61,11 @@ int SmbiosTable::structureCount() const { return entryPoint.structureCount; }
 void SmbiosTable::copyEntryPoint(SmbiosEntryPoint& out) const { out = entryPoint; }
 
 std::ostream& SmbiosTable::print(std::ostream& stream) const {
+    const StreamStateGuard callersFormat(stream);
     stream << "\nSMBIOS table " << std::endl;
     stream << "\tversion    : " << static_cast<unsigned>(entryPoint.majorVersion) << "."
            << static_cast<unsigned>(entryPoint.minorVersion) << std::endl;
-    const std::ios_base::fmtflags flags = stream.flags();
     stream << "\taddress    : " << std::hex << entryPoint.tableAddress << std::dec << std::endl;
-    stream.flags(flags);
     stream << "\tlength     : " << entryPoint.tableLength << std::endl;
     stream << "\tnum structs: " << entryPoint.structureCount << std::endl;
     stream << std::endl;

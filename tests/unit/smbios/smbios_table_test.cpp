@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <functional>
+#include <iomanip>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -128,6 +129,8 @@ TEST(Items, ReadsStayInsideTheFormattedArea) {
     item.readData(7, out, 1);
     EXPECT_EQ(out[0], 4);
     item.readData(8, out, 0);
+    item.readData(0, nullptr, 0);  // a zero-byte read copies nothing, even to nowhere
+    item.readData(8, nullptr, 0);
     item.readData(0, out, 8);
     EXPECT_EQ(out[4], 1);
 
@@ -214,6 +217,20 @@ TEST(TextOutput, ItemsAndTables) {
                   "\n\tnum structs: 42\n\n"
               "Handle 0x001f\n\tDMI type 0xda, 6 bytes.\n\n"
               "Handle 0x0100\n\tDMI type 0x7f, 4 bytes.\n\n");
+}
+
+// The printed forms set the formatting they need and hand the caller's back.
+TEST(TextOutput, TheCallersStreamFormattingNeitherLeaksInNorIsLost) {
+    auto table = tableOf(join({structure(0xDA, 0x001F, {1, 2}, {"x"}), endOfTable(0x0100)}));
+    std::ostringstream item;
+    item << std::left << std::setfill('*') << std::uppercase << *table->begin() << std::setw(4) << 7;
+    EXPECT_EQ(item.str(), "Handle 0x001f\n\tDMI type 0xda, 6 bytes.\n7***");
+
+    std::ostringstream plain;
+    plain << *table;
+    std::ostringstream inHex;
+    inHex << std::hex << std::showbase << *table << 255;
+    EXPECT_EQ(inHex.str(), plain.str() + "0xff");
 }
 
 }  // namespace
