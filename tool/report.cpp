@@ -10,22 +10,31 @@ namespace pmquery {
 
 namespace {
 
-const char* textOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+// Tooling reads the report as one key=value line per key, so a value never
+// spans lines: a CR or LF inside a text (a brand name from the controller, an
+// error text) is written as a blank. The record keeps the bytes as received.
+std::string reportValue(const char* text) {
+    std::string value = text != nullptr ? text : "";
+    for (char& c : value) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return value;
+}
 
 struct ReportLine {
     const char* key;
-    const char* value;
+    std::string value;
 };
 
 // The report in its order; the same words and texts for both destinations.
 void reportLines(const PMInfo* info, ReportLine (&lines)[7]) {
     lines[0] = {"PMStatus=", statusWord(info->status)};
     lines[1] = {"PMBrandStatus=", brandStatusWord(info->brandStatus)};
-    lines[2] = {"PMBrandName=", textOrEmpty(info->brandName)};
-    lines[3] = {"PMDefaultBrandName=", textOrEmpty(info->defaultBrandName)};
-    lines[4] = {"PMManufacturerName=", textOrEmpty(info->manufacturerName)};
-    lines[5] = {"PMDataLocation=", textOrEmpty(info->dataLocation)};
-    lines[6] = {"PM_IPMIError=", textOrEmpty(info->ipmiError)};
+    lines[2] = {"PMBrandName=", reportValue(info->brandName)};
+    lines[3] = {"PMDefaultBrandName=", reportValue(info->defaultBrandName)};
+    lines[4] = {"PMManufacturerName=", reportValue(info->manufacturerName)};
+    lines[5] = {"PMDataLocation=", reportValue(info->dataLocation)};
+    lines[6] = {"PM_IPMIError=", reportValue(info->ipmiError)};
 }
 
 }  // namespace
@@ -52,13 +61,12 @@ int writePMReportToStdout(const PMInfo* info) {
         std::fprintf(stderr, "Could not read any PM data. pmInfo is null\n");
         return 0;
     }
-    std::printf("PMStatus=%s\n", statusWord(info->status));
-    std::printf("PMBrandStatus=%s\n", brandStatusWord(info->brandStatus));
-    std::printf("PMBrandName=%s\n", textOrEmpty(info->brandName));
-    std::printf("PMDefaultBrandName=%s\n", textOrEmpty(info->defaultBrandName));
-    std::printf("PMManufacturerName=%s\n", textOrEmpty(info->manufacturerName));
-    std::printf("PMDataLocation=%s\n", textOrEmpty(info->dataLocation));
-    std::printf("PM_IPMIError=\"%s\"\n", textOrEmpty(info->ipmiError));
+    ReportLine lines[7];
+    reportLines(info, lines);
+    // The same lines as in the file, but the error text (the last line)
+    // stands between double quotes here.
+    for (int i = 0; i < 6; ++i) std::printf("%s%s\n", lines[i].key, lines[i].value.c_str());
+    std::printf("%s\"%s\"\n", lines[6].key, lines[6].value.c_str());
     std::fflush(stdout);
     return 1;
 }
@@ -83,19 +91,28 @@ int writePMReportToFile(const PMInfo* info, const char* path) {
     ReportLine lines[7];
     reportLines(info, lines);
     for (const ReportLine& line : lines) {
-        std::fprintf(file, "%s%s\n", line.key, line.value);
+        std::fprintf(file, "%s%s\n", line.key, line.value.c_str());
         std::fflush(file);
     }
     std::fclose(file);
     return 1;
 }
 
-bool parentDirectoryExists(const char* path) {
+std::string parentFolder(const char* path) {
     const char* lastBackslash = std::strrchr(path, '\\');
-    const std::string folder =
-        lastBackslash == nullptr ? std::string(".") : std::string(path, lastBackslash);
+    if (lastBackslash == nullptr) return ".";
+    std::string folder(path, lastBackslash);
+    // A bare drive designator names that drive's current folder, and the C
+    // runtime's stat refuses it: the folder of "C:\pm.txt" is the root "C:\".
+    const bool driveOnly = folder.size() == 2 && folder[1] == ':' &&
+                           ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
+    if (driveOnly) folder += '\\';
+    return folder;
+}
+
+bool parentDirectoryExists(const char* path) {
     struct stat status;
-    return stat(folder.c_str(), &status) == 0;
+    return stat(parentFolder(path).c_str(), &status) == 0;
 }
 
 }  // namespace pmquery

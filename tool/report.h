@@ -1,6 +1,8 @@
 #ifndef VELMORA_TOOL_REPORT_H
 #define VELMORA_TOOL_REPORT_H
 
+#include <string>
+
 #include "collector/pminfo.h"
 
 namespace pmquery {
@@ -17,8 +19,11 @@ int writePMReportToStdout(const PMInfo* info);
 // when nothing could be written.
 int writePMReportToFile(const PMInfo* info, const char* path);
 
-// True when the folder part of `path` (everything before its last backslash,
-// or "." without one) can be queried by the file system.
+// The folder part of `path`: everything before its last backslash, "." when
+// there is none, and "X:\" (the drive's root) for a bare drive designator.
+std::string parentFolder(const char* path);
+
+// True when the folder part of `path` can be queried by the file system.
 bool parentDirectoryExists(const char* path);
 
 }  // namespace pmquery

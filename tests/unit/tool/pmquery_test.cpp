@@ -223,6 +223,25 @@ TEST_F(PMQueryTest, ReportInAFileIsUnquotedAndReplacesTheOldFile) {
                        "PMManufacturerName=Quor Computer\nPMDataLocation=C:/\\quor/\\qep\nPM_IPMIError=\n"));
 }
 
+// A value holding a line end would add lines to the report, which tooling
+// reads as one key=value line per key.
+TEST_F(PMQueryTest, LineEndsInsideValuesAreWrittenAsBlanks) {
+    library.record.status = 0;
+    library.record.brandStatus = 2;
+    library.record.brandName = const_cast<char*>("Acme\nPMStatus=OFF");
+    library.record.defaultBrandName = const_cast<char*>("Quor\r\nX");
+    library.record.manufacturerName = const_cast<char*>("\rQuor\n");
+    library.record.ipmiError = const_cast<char*>("IPMI\nCommand failed");
+    const std::string expected =
+        "PMStatus=ON\nPMBrandStatus=STRING_REBRAND\nPMBrandName=Acme PMStatus=OFF\nPMDefaultBrandName=Quor  X\n"
+        "PMManufacturerName= Quor \nPMDataLocation=\nPM_IPMIError=";
+    const Outcome onStdout = run({"6"});
+    EXPECT_EQ(onStdout.out, expected + "\"IPMI Command failed\"\n");
+
+    run({"6", reportPath("report.txt")});
+    EXPECT_EQ(readBinary(reportFile("report.txt")), lineEnds(expected + "IPMI Command failed\n"));
+}
+
 TEST_F(PMQueryTest, ReportIntoAMissingFolderIsRefusedButStillExitsOne) {
     const std::string path = folder.string() + "\\missing\\report.txt";
     const Outcome outcome = run({"6", path});
@@ -282,6 +301,19 @@ TEST_F(PMQueryTest, ParentDirectoryCheckTakesOnlyTheLastBackslash) {
     EXPECT_TRUE(pmquery::parentDirectoryExists((existing.string() + "\\report.txt").c_str()));
     // Forward slashes are not folder separators for the check.
     EXPECT_TRUE(pmquery::parentDirectoryExists("no-such-folder-here/report.txt"));
+}
+
+TEST(ParentFolder, ABareDriveDesignatorIsThatDrivesRoot) {
+    EXPECT_EQ(pmquery::parentFolder("C:\\pm.txt"), "C:\\");
+    EXPECT_EQ(pmquery::parentFolder("z:\\pm.txt"), "z:\\");
+    EXPECT_EQ(pmquery::parentFolder("C:\\reports\\pm.txt"), "C:\\reports");
+    EXPECT_EQ(pmquery::parentFolder("C:pm.txt"), ".");
+    EXPECT_EQ(pmquery::parentFolder("1:\\pm.txt"), "1:");
+    EXPECT_EQ(pmquery::parentFolder("\\pm.txt"), "");
+#ifdef _WIN32
+    // The C runtime's stat refuses "C:" itself; the report lands in the root.
+    EXPECT_TRUE(pmquery::parentDirectoryExists("C:\\pm.txt"));
+#endif
 }
 
 }  // namespace
