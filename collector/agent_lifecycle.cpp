@@ -1,8 +1,8 @@
+#include "collector/agent_lifecycle.h"
+
 #include <cstdio>
 
-#include "collector/agent_lifecycle.h"
 #include "collector/bridge/bridge_interface.h"
-#include "collector/collector_steps.h"
 
 namespace collector {
 
@@ -29,6 +29,7 @@ void releaseRuxa() {
         platformFreeLibrary(bridgeLibrary);
         bridgeLibrary = nullptr;
     }
+    // "Unistall" is the fixed text callers match; it is not to be corrected.
     if (platformUninstallRuxa() != 0) std::fprintf(stderr, "Unistall of ruxa failed\n");
 }
 

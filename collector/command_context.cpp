@@ -18,4 +18,9 @@ PMCommandContext* beginCommandContext() {
 
 PMCommandContext* currentCommandContext() { return contextSlot().get(); }
 
+PMCommandContext& commandContext() {
+    PMCommandContext* current = currentCommandContext();
+    return current != nullptr ? *current : *beginCommandContext();
+}
+
 }  // namespace collector

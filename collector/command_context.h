@@ -24,6 +24,10 @@ PMCommandContext* beginCommandContext();
 // The current context; null before the first export call.
 PMCommandContext* currentCommandContext();
 
+// The current context for the steps that work in it. The exports always begin
+// one; a step run on its own (as in tests) gets a fresh one.
+PMCommandContext& commandContext();
+
 }  // namespace collector
 
 #endif

@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
-#include "collector/collector_steps.h"
+#include "collector/agent_lifecycle.h"
 #include "collector/command_context.h"
+#include "collector/oem_queries.h"
+#include "collector/secure_update.h"
 #include "collector/text.h"
 #include "smbios/system_info.h"
 
@@ -28,29 +31,31 @@ void markError(PMInfo* info) {
     info->brandStatus = PM_BRAND_DEBRAND;
 }
 
-// Step a: mode 1, debranded. Only the default brand name is asked for.
+// Mode 1, debranded: only the default brand name is asked for. A failure
+// marks the record but leaves the call's result at 0.
 void collectDebrand(const CollectorSteps& steps, PMInfo* info, char** errorText) {
     info->status = 0;
     info->brandStatus = PM_BRAND_DEBRAND;
-    char* name = nullptr;
-    if (steps.queryDefaultBrandName(&name, errorText)) {
-        info->defaultBrandName = copyIntoRecord(name);
+    TextSlot name;
+    if (steps.queryDefaultBrandName(name.slot(), errorText)) {
+        info->defaultBrandName = copyIntoRecord(name.get());
     } else {
         markError(info);
         info->ipmiError = copyIntoRecord(*errorText);
         std::fprintf(stderr, "unable to get default brand name\n");
     }
-    delete[] name;
 }
 
-// Steps b to d: modes 2 and 3.
+// Modes 2 and 3: brand name, default brand name, and for a complete rebrand
+// the branding files. Each failure ends the queries; the manufacturer is
+// still asked for afterwards.
 void collectRebrand(const CollectorSteps& steps, int mode, PMInfo* info, char** errorText) {
-    char* name = nullptr;
-    const bool gotBrand = steps.queryBrandName(&name, errorText);
-    if (gotBrand) info->brandName = copyIntoRecord(name);
-    delete[] name;
-    if (!gotBrand) {
+    TextSlot brand;
+    if (steps.queryBrandName(brand.slot(), errorText)) {
+        info->brandName = copyIntoRecord(brand.get());
+    } else {
         markError(info);
+        // A brand query that failed without a text reads as a plain error.
         if (!isEmptyText(*errorText)) {
             info->ipmiError = copyIntoRecord(*errorText);
             std::fprintf(stderr, "unable to get brand name\n");
@@ -58,11 +63,10 @@ void collectRebrand(const CollectorSteps& steps, int mode, PMInfo* info, char** 
         return;
     }
 
-    name = nullptr;
-    const bool gotDefault = steps.queryDefaultBrandName(&name, errorText);
-    if (gotDefault) info->defaultBrandName = copyIntoRecord(name);
-    delete[] name;
-    if (!gotDefault) {
+    TextSlot defaultBrand;
+    if (steps.queryDefaultBrandName(defaultBrand.slot(), errorText)) {
+        info->defaultBrandName = copyIntoRecord(defaultBrand.get());
+    } else {
         markError(info);
         info->ipmiError = copyIntoRecord(*errorText);
         std::fprintf(stderr, "unable to retrieve default brand name\n");
@@ -74,10 +78,10 @@ void collectRebrand(const CollectorSteps& steps, int mode, PMInfo* info, char** 
         return;
     }
 
-    char* location = nullptr;
-    if (steps.retrieveSecureUpdateData(&location, errorText) != 0) {
+    TextSlot location;
+    if (steps.retrieveSecureUpdateData(location.slot(), errorText) != 0) {
         info->brandStatus = PM_BRAND_COMPLETE_REBRAND;
-        info->dataLocation = copyIntoRecord(location);
+        info->dataLocation = copyIntoRecord(location.get());
     } else {
         // The record then reads as a string rebrand; status stays 0.
         info->brandStatus = PM_BRAND_STRING_REBRAND;
@@ -87,10 +91,10 @@ void collectRebrand(const CollectorSteps& steps, int mode, PMInfo* info, char** 
         }
         std::fprintf(stderr, "unable to retrieve pm data\n");
     }
-    delete[] location;
 }
 
-// Step e: a mode outside 0 to 3. Returns the call's result.
+// A mode outside 0 to 3: the data is unknown. Returns the call's result,
+// which is 1 only when the status query left an error text.
 int recordModeError(PMInfo* info, const char* errorText) {
     int result = 0;
     markError(info);
@@ -102,13 +106,13 @@ int recordModeError(PMInfo* info, const char* errorText) {
     return result;
 }
 
-// Step f. A missing name is printed as empty with length 0; the field stays null.
+// The manufacturer from SMBIOS. A missing name is printed as empty with
+// length 0; the field stays null.
 void collectManufacturer(const CollectorSteps& steps, PMInfo* info) {
-    char* name = steps.getManufacturerName();
-    const char* shown = name != nullptr ? name : "";
+    const std::unique_ptr<char[]> name(steps.getManufacturerName());
+    const char* shown = name ? name.get() : "";
     std::fprintf(stderr, "Getting manufacturername %s %d \n", shown, static_cast<int>(std::strlen(shown)));
-    info->manufacturerName = copyIntoRecord(name);
-    delete[] name;
+    info->manufacturerName = copyIntoRecord(name.get());
 }
 
 }  // namespace
@@ -134,25 +138,25 @@ int getPMInfo(int requesterId, PMInfo** out) {
     }
 
     int result = 0;
-    char* errorText = nullptr;
-    const int mode = steps.queryPMStatus(&errorText);
+    // One error-text slot serves every query of the call.
+    TextSlot errorText;
+    const int mode = steps.queryPMStatus(errorText.slot());
     bool askManufacturer = false;
     if (mode == PM_BRAND_DEFAULT) {
         info->status = 1;
         info->brandStatus = PM_BRAND_DEFAULT;
     } else if (mode == PM_BRAND_DEBRAND) {
-        collectDebrand(steps, info, &errorText);
+        collectDebrand(steps, info, errorText.slot());
     } else if (mode == PM_BRAND_STRING_REBRAND || mode == PM_BRAND_COMPLETE_REBRAND) {
-        collectRebrand(steps, mode, info, &errorText);
+        collectRebrand(steps, mode, info, errorText.slot());
         askManufacturer = true;
     } else {
-        result = recordModeError(info, errorText);
+        result = recordModeError(info, errorText.get());
         askManufacturer = mode > PM_BRAND_COMPLETE_REBRAND;
     }
     if (askManufacturer) collectManufacturer(steps, info);
 
     steps.releaseRuxa();
-    delete[] errorText;
     return result;
 }
 
@@ -175,13 +179,15 @@ int getPMStatus() {
     if (!steps.initializeRuxa()) return -1;
     std::printf("RUXA Installation done\n");
 
-    char* errorText = nullptr;
-    const int mode = steps.queryPMStatus(&errorText);
-    std::printf("getPMStatus %d\n", mode);
-
-    steps.releaseRuxa();
-    std::printf("RUXA unInstallation done\n");
-    delete[] errorText;
+    int mode = 0;
+    {
+        TextSlot errorText;
+        mode = steps.queryPMStatus(errorText.slot());
+        std::printf("getPMStatus %d\n", mode);
+        steps.releaseRuxa();
+        std::printf("RUXA unInstallation done\n");
+    }
+    // Fixed text, two blanks included: callers match the progress lines.
     std::printf("delete  done\n");
     return mode;
 }

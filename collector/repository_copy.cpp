@@ -22,7 +22,6 @@ const char* const requesterFolders[8] = {
 
 namespace {
 
-constexpr size_t kPathBufferSize = 260;
 constexpr const char* kRepositoryLabel = "SECUPD";
 // Every command sends its output to this log, deleted after staging.
 constexpr const char* kLogRedirection = " 1>2>C:\\pm.log";
@@ -35,6 +34,23 @@ int runLogged(const std::string& command, const char* format) {
     std::fprintf(stderr, format, command.c_str(), returned);
     return returned;
 }
+
+// An open volume enumeration, closed on every way out of the search. It
+// serves only as the presence check: the volume name is not used.
+class VolumeEnumeration {
+public:
+    explicit VolumeEnumeration(SystemServices& system) : system_(system), open_(system.openVolumeEnumeration()) {}
+    ~VolumeEnumeration() {
+        if (open_) system_.closeVolumeEnumeration();
+    }
+    VolumeEnumeration(const VolumeEnumeration&) = delete;
+    VolumeEnumeration& operator=(const VolumeEnumeration&) = delete;
+    bool isOpen() const { return open_; }
+
+private:
+    SystemServices& system_;
+    bool open_;
+};
 
 }  // namespace
 
@@ -51,7 +67,8 @@ const char* targetDirectoryFor(int requesterId) {
 
 bool findVolumeByLabel(const char* label, std::string& mountPoint) {
     SystemServices& system = systemServices();
-    if (!system.openVolumeEnumeration()) {
+    const VolumeEnumeration enumeration(system);
+    if (!enumeration.isOpen()) {
         std::fprintf(stderr, "Unable to obtain handle for Volume\n");
         return false;
     }
@@ -73,14 +90,11 @@ bool findVolumeByLabel(const char* label, std::string& mountPoint) {
                 mountPoint.assign(root, strnlen(root, 4));
             } catch (const std::bad_alloc&) {
                 std::printf("internal error\n");
-                system.closeVolumeEnumeration();
                 return false;
             }
-            system.closeVolumeEnumeration();
             return true;
         }
     }
-    system.closeVolumeEnumeration();
     return false;
 }
 

@@ -2,8 +2,6 @@
 
 namespace collector {
 
-SystemServices& platformSystemServices();  // in the _win / _posix file
-
 namespace {
 SystemServices* testReplacement = nullptr;
 }

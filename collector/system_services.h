@@ -29,8 +29,12 @@ public:
     virtual void sleepMilliseconds(unsigned milliseconds) = 0;
 };
 
-// The process-wide implementation of this platform.
+// The services in use: the platform's, unless a test put a fake in place.
 SystemServices& systemServices();
+
+// The process-wide implementation of this platform (system_services_win.cpp
+// or system_services_posix.cpp).
+SystemServices& platformSystemServices();
 
 // Test hook: use `fake` instead (null restores the platform's).
 void setSystemServicesForTesting(SystemServices* fake);

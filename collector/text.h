@@ -20,6 +20,21 @@ inline bool isEmptyText(const char* text) { return text == nullptr || text[0] ==
 // Releases *slot (if any) and stores `text` there.
 void replaceText(char** slot, char* text);
 
+// A slot a step puts its text into; the text is released with the slot.
+class TextSlot {
+public:
+    TextSlot() = default;
+    ~TextSlot() { replaceText(&text_, nullptr); }
+    TextSlot(const TextSlot&) = delete;
+    TextSlot& operator=(const TextSlot&) = delete;
+
+    char** slot() { return &text_; }
+    const char* get() const { return text_; }
+
+private:
+    char* text_ = nullptr;
+};
+
 }  // namespace collector
 
 #endif

@@ -2,6 +2,7 @@
 #define VELMORA_FACTORY_TFACTORY_H
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "factory/ifactory.h"
@@ -22,7 +23,8 @@ public:
     // A factory destroyed other than through reset() must not stay reachable
     // through the instance pointer.
     ~TFactory() override {
-        if (instance_ == this) instance_ = nullptr;
+        // Not owned any more: release() only lets go, it does not delete again.
+        if (instance_.get() == this) static_cast<void>(instance_.release());
     }
 
     void setParameter(const std::string& name, int value) override { numParameters_[name] = value; }
@@ -44,17 +46,15 @@ public:
     // The process-wide factory of this kind, created as an `Impl` on first use.
     template <class Impl>
     static Base* instance() {
-        if (instance_ == nullptr) instance_ = new Impl();
-        return instance_;
+        if (!instance_) instance_ = std::make_unique<Impl>();
+        return instance_.get();
     }
 
     // Clears the instance pointer before destroying the factory, so that
     // nothing reached from the destructor can find a half-destroyed object.
     // Does nothing when no factory of this kind exists.
     static void resetInstance() {
-        TFactory* old = instance_;
-        instance_ = nullptr;
-        delete old;
+        std::unique_ptr<TFactory> old = std::move(instance_);
     }
 
 private:
@@ -62,7 +62,7 @@ private:
     std::map<std::string, std::string> stringParameters_;
     std::map<std::string, int> numParameters_;
 
-    static inline TFactory* instance_ = nullptr;
+    static inline std::unique_ptr<TFactory> instance_;
 };
 
 }  // namespace factory

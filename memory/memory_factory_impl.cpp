@@ -12,14 +12,11 @@ MemoryFactory* MemoryFactory::getFactory() {
 
 MemoryFactoryImpl::MemoryFactoryImpl() { setParameter("memFile", std::string("\\Device\\PhysicalMemory")); }
 
-MemoryFactoryImpl::~MemoryFactoryImpl() {
-    delete singleton_;
-    singleton_ = nullptr;
-}
+MemoryFactoryImpl::~MemoryFactoryImpl() { singleton_.reset(); }
 
 IMemory* MemoryFactoryImpl::getSingleton() {
-    if (singleton_ == nullptr) singleton_ = makeNew();
-    return singleton_;
+    if (!singleton_) singleton_.reset(makeNew());
+    return singleton_.get();
 }
 
 IMemory* MemoryFactoryImpl::makeNew() {

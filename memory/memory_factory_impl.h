@@ -1,6 +1,8 @@
 #ifndef VELMORA_MEMORY_MEMORY_FACTORY_IMPL_H
 #define VELMORA_MEMORY_MEMORY_FACTORY_IMPL_H
 
+#include <memory>
+
 #include "factory/tfactory.h"
 #include "memory/memory_factory.h"
 
@@ -17,7 +19,7 @@ public:
     IMemory* makeNew() override;
 
 private:
-    static inline IMemory* singleton_ = nullptr;
+    static inline std::unique_ptr<IMemory> singleton_;
 };
 
 }  // namespace memory

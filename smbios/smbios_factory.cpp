@@ -13,14 +13,11 @@ SmbiosFactoryImpl::SmbiosFactoryImpl() {
     setParameter("offset", 0);
 }
 
-SmbiosFactoryImpl::~SmbiosFactoryImpl() {
-    delete singleton_;
-    singleton_ = nullptr;
-}
+SmbiosFactoryImpl::~SmbiosFactoryImpl() { singleton_.reset(); }
 
 ISmbiosTable* SmbiosFactoryImpl::getSingleton() {
-    if (singleton_ == nullptr) singleton_ = makeNew();
-    return singleton_;
+    if (!singleton_) singleton_.reset(makeNew());
+    return singleton_.get();
 }
 
 ISmbiosTable* SmbiosFactoryImpl::makeNew() {

@@ -1,6 +1,8 @@
 #ifndef VELMORA_SMBIOS_SMBIOS_FACTORY_H
 #define VELMORA_SMBIOS_SMBIOS_FACTORY_H
 
+#include <memory>
+
 #include "factory/ifactory.h"
 #include "factory/tfactory.h"
 #include "smbios/smbios_table.h"
@@ -29,7 +31,7 @@ public:
     ISmbiosTable* makeNew() override;
 
 private:
-    static inline ISmbiosTable* singleton_ = nullptr;
+    static inline std::unique_ptr<ISmbiosTable> singleton_;
 };
 
 // The strategies DefaultMode tries on this platform, after the memory strategy.

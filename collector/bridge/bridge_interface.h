@@ -6,6 +6,7 @@
 // collector binds to it by export name at run time, and the simulated
 // controller in sim/ implements the same exports.
 
+#include <cstddef>
 #include <cstdint>
 
 // The calling convention of every bridge export, in this one place. It only
@@ -45,7 +46,7 @@ constexpr int32_t kStatusDefaultMode5 = 4289;    // 10C1h
 constexpr int32_t kStatusUnresolved = -1;        // set by the collector: export not found
 
 // Size of the raw request block of VEXBMCCommand.
-constexpr int kCommandBlockSize = 72;
+constexpr std::size_t kCommandBlockSize = 72;
 
 }  // namespace bridge
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <thread>
 
-#include "collector/platform/posix_impl.h"
+#include "collector/platform/platform_posix.h"
 #include "collector/platform/ruxa_agent.h"
 
 extern char** environ;

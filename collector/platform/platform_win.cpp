@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "collector/platform/ruxa_agent.h"
-#include "collector/platform/windows_impl.h"
+#include "collector/platform/platform_win.h"
 
 namespace collector {
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "collector/agent_lifecycle.h"
-#include "collector/collector_steps.h"
 #include "collector/platform/ruxa_agent.h"
 #include "tests/unit/collector/fake_platform.h"
 

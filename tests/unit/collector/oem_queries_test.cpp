@@ -9,7 +9,7 @@
 
 #include "collector/agent_lifecycle.h"
 #include "collector/bridge_command.h"
-#include "collector/collector_steps.h"
+#include "collector/oem_queries.h"
 #include "collector/command_context.h"
 #include "sim/simulator.h"
 #include "tests/unit/collector/fake_platform.h"

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "collector/collector_steps.h"
 #include "collector/command_context.h"
 #include "collector/pm_collector.h"
 #include "collector/text.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "collector/platform/posix_impl.h"
+#include "collector/platform/platform_posix.h"
 #include "collector/pm_collector.h"
 
 namespace {

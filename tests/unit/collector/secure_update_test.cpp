@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "collector/agent_lifecycle.h"
-#include "collector/collector_steps.h"
+#include "collector/secure_update.h"
 #include "collector/command_context.h"
 #include "collector/repository_copy.h"
 #include "sim/simulator.h"

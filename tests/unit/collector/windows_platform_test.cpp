@@ -8,7 +8,7 @@
 #include <string>
 
 #include "collector/bridge/bridge_interface.h"
-#include "collector/platform/windows_impl.h"
+#include "collector/platform/platform_win.h"
 
 namespace {
 
