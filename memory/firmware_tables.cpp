@@ -18,6 +18,7 @@ constexpr std::uint64_t kHighTableBase = 0xE0000;
 // the table again; the copy is then replaced by the fresh one.
 constexpr std::uint64_t kCacheSpan = 0x1FFFE;
 constexpr std::uint64_t kTableSpan = 0x20000;
+constexpr std::uint32_t kMaxFirmwareTableSize = 16u * 1024 * 1024;
 
 struct TableCopy {
     bool filled = false;
@@ -67,13 +68,20 @@ std::uint32_t chooseTable(const FirmwareTableFunctions& functions, std::uint64_t
 std::vector<std::uint8_t> fetchTable(const FirmwareTableFunctions& functions, std::uint32_t id) {
     const std::uint32_t size = functions.getTable(kFirmProvider, id, nullptr, 0);
     if (size == 0) throw AccessErrorImpl("GetSystemFirmwareTable returned 0 for table length.");
+    // Far more than any BIOS-area table: such a size is an error, not a request to allocate.
+    if (size > kMaxFirmwareTableSize)
+        throw AccessErrorImpl("GetSystemFirmwareTable returned an implausible table length.");
     std::vector<std::uint8_t> table;
     try {
         table.assign(size, 0);
     } catch (const std::bad_alloc&) {
         throw AccessErrorImpl("Failed to allocate memory for Firmware table.");
     }
-    functions.getTable(kFirmProvider, id, table.data(), size);
+    // The table may have changed between the two calls: a fill of nothing, or
+    // of more than the room given, leaves no table to read.
+    const std::uint32_t filled = functions.getTable(kFirmProvider, id, table.data(), size);
+    if (filled == 0 || filled > size) throw AccessErrorImpl("GetSystemFirmwareTable could not fill the table.");
+    table.resize(filled);
     return table;
 }
 

@@ -7,7 +7,9 @@ namespace memory {
 
 // Byte-addressed access to physical memory, or to a file holding an image of
 // it. Failures are thrown as memory::AccessError, memory::OutOfBounds or
-// smbios::NotImplemented.
+// smbios::NotImplemented: the hardware layer's error vocabulary, declared in
+// smbios/memory_exceptions.h and smbios/smbios_exceptions.h (a leaf; see
+// smbios/exception.h).
 class IMemory {
 public:
     virtual ~IMemory();

@@ -44,6 +44,14 @@ Fn lookUp(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// The native status or Win32 error behind a failure rides along as a named
+// parameter: "ntstatus" or "last_error".
+[[noreturn]] void throwAccessError(const char* message, const char* cause, std::uint32_t code) {
+    AccessErrorImpl error(message);
+    error.setParameter(cause, static_cast<int>(code));
+    throw error;
+}
+
 constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr DWORD kViewShare = 1;
 constexpr ULONG kSysDbgReadPhysical = 10;
@@ -115,7 +123,7 @@ void readBySectionMapping(HANDLE section, std::uint8_t* buffer, std::uint64_t of
         SIZE_T viewSize = remaining;
         NTSTATUS status = systemFunctions.ntMapViewOfSection(section, GetCurrentProcess(), &view, 0, remaining,
                                                              &sectionOffset, &viewSize, kViewShare, 0, PAGE_READONLY);
-        if (!NT_SUCCESS(status)) throw AccessErrorImpl("Error mapping physical memory.");
+        if (!NT_SUCCESS(status)) throwAccessError("Error mapping physical memory.", "ntstatus", status);
         // The system moved the view's start down to its allocation granularity.
         const std::uint32_t before = copied;
         if (static_cast<ULONGLONG>(sectionOffset.QuadPart) <= position) {
@@ -124,7 +132,7 @@ void readBySectionMapping(HANDLE section, std::uint8_t* buffer, std::uint64_t of
             while (index < viewSize && copied < length) buffer[copied++] = bytes[index++];
         }
         status = systemFunctions.ntUnmapViewOfSection(GetCurrentProcess(), view);
-        if (!NT_SUCCESS(status)) throw AccessErrorImpl("Error unmapping physical memory.");
+        if (!NT_SUCCESS(status)) throwAccessError("Error unmapping physical memory.", "ntstatus", status);
         if (copied == length) return;
         // A view that yields nothing would make this loop forever.
         if (copied == before) throw AccessErrorImpl("Error mapping physical memory.");
@@ -139,12 +147,12 @@ void readByDebugControl(std::uint8_t* buffer, std::uint64_t offset, std::uint32_
     request.address = static_cast<std::uint32_t>(offset);
     request.buffer = buffer;
     request.length = length;
+    constexpr const char* kFailed = "Could not use Debug Sysctl to read physical memory.";
+    if (systemFunctions.zwSystemDebugControl == nullptr) throw AccessErrorImpl(kFailed);
     ULONG returned = 0;
-    if (systemFunctions.zwSystemDebugControl == nullptr ||
-        !NT_SUCCESS(systemFunctions.zwSystemDebugControl(kSysDbgReadPhysical, &request, sizeof(request), nullptr,
-                                                         0, &returned))) {
-        throw AccessErrorImpl("Could not use Debug Sysctl to read physical memory.");
-    }
+    const NTSTATUS status = systemFunctions.zwSystemDebugControl(kSysDbgReadPhysical, &request, sizeof(request),
+                                                                 nullptr, 0, &returned);
+    if (!NT_SUCCESS(status)) throwAccessError(kFailed, "ntstatus", status);
 }
 
 }  // namespace
@@ -156,7 +164,8 @@ struct MemoryOsSpecific::OsHandle {
 MemoryOsSpecific::MemoryOsSpecific(const std::string&) : handle_(new OsHandle) {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    if (ntdll == nullptr || kernel32 == nullptr) throw AccessErrorImpl("Could not load ntdll functions!");
+    if (ntdll == nullptr || kernel32 == nullptr)
+        throwAccessError("Could not load ntdll functions!", "last_error", GetLastError());
 
     systemFunctions.ntOpenSection = lookUp<NtOpenSectionFn>(ntdll, "NtOpenSection");
     systemFunctions.ntClose = lookUp<NtCloseFn>(ntdll, "NtClose");

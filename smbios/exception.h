@@ -1,6 +1,20 @@
 #ifndef VELMORA_SMBIOS_EXCEPTION_H
 #define VELMORA_SMBIOS_EXCEPTION_H
 
+// The error vocabulary of the whole hardware data layer, not of smbios/ alone:
+// this file and the four family headers beside it, smbios_exceptions.h
+// (smbios, tokens, internal errors), memory_exceptions.h (memory/),
+// cmos_exceptions.h (cmos/) and smi_exceptions.h (smi/). They live here
+// because every layer above memory/ needs them; they form a leaf that
+// includes nothing else of the project but message_expansion.h, so memory/
+// can use them without depending on the SMBIOS code.
+//
+// Every error is thrown as a `...Impl` and caught by its interface or family.
+// Its message template keeps named placeholders ("%(offset)i") that what()
+// fills from the named parameters. Where an operating-system call failed, its
+// code rides along as a parameter the message need not show: "ntstatus",
+// "last_error" (GetLastError) or "hresult" (COM and WMI).
+
 #include <exception>
 #include <map>
 #include <string>

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+// Part of the error vocabulary (exception.h): includes nothing of the project.
 namespace smbios {
 
 // How many placeholders one expansion replaces at most. Inserted text is

@@ -1,6 +1,7 @@
 #include "smbios/smbios_factory.h"
 
 #include "smbios/smbios_exceptions.h"
+#include "smbios/smbios_platform_strategies.h"
 
 namespace smbios {
 

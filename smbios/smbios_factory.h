@@ -34,9 +34,6 @@ private:
     static inline std::unique_ptr<ISmbiosTable> singleton_;
 };
 
-// The strategies DefaultMode tries on this platform, after the memory strategy.
-void addPlatformStrategies(SmbiosTable::StrategyList& strategies);
-
 }  // namespace smbios
 
 #endif

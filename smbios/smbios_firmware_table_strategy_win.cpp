@@ -1,8 +1,7 @@
-// The firmware-table interface of Windows: Win32 only.
+// The firmware-table interface of Windows: Win32 only. What the calls return
+// is checked by fetchRawSmbiosData and unpacked by unpackRawSmbiosData, plain
+// code in raw_smbios_data.cpp.
 #include <windows.h>
-
-#include <memory>
-#include <new>
 
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_platform_strategies.h"
@@ -19,12 +18,18 @@ constexpr DWORD kRawSmbiosProvider = 0x52534D42;  // 'RSMB'
 // is not linked); a failed lookup is tried again next time.
 GetSystemFirmwareTableFunction getSystemFirmwareTable = nullptr;
 
+[[noreturn]] void throwLookUpError(const char* message) {
+    ParseExceptionImpl error(message);
+    error.setParameter("last_error", static_cast<int>(GetLastError()));
+    throw error;
+}
+
 GetSystemFirmwareTableFunction lookUpFirmwareTableFunction() {
     if (getSystemFirmwareTable != nullptr) return getSystemFirmwareTable;
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) throw ParseExceptionImpl("Could not load dll functions.");
+    if (kernel == nullptr) throwLookUpError("Could not load dll functions.");
     FARPROC function = GetProcAddress(kernel, "GetSystemFirmwareTable");
-    if (function == nullptr) throw ParseExceptionImpl("Could not access GetSystemFirmwareTable() API.");
+    if (function == nullptr) throwLookUpError("Could not access GetSystemFirmwareTable() API.");
     getSystemFirmwareTable = reinterpret_cast<GetSystemFirmwareTableFunction>(reinterpret_cast<void*>(function));
     return getSystemFirmwareTable;
 }
@@ -32,20 +37,18 @@ GetSystemFirmwareTableFunction lookUpFirmwareTableFunction() {
 }  // namespace
 
 bool SmbiosWinGetFirmwareTableStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& entryPoint, bool) {
-    GetSystemFirmwareTableFunction fetch = lookUpFirmwareTableFunction();
-    const UINT needed = fetch(kRawSmbiosProvider, 0, nullptr, 0);
-    if (static_cast<int>(needed) <= 0)
-        throw ParseExceptionImpl("GetSystemFirmwareTable returned 0 for table length.");
-
-    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[needed]());
-    if (!data) throw ParseExceptionImpl("Failed to allocate memory for Firmware table.");
-    fetch(kRawSmbiosProvider, 0, data.get(), needed);
+    const GetSystemFirmwareTableFunction fetch = lookUpFirmwareTableFunction();
+    RawSmbiosSource source;
+    source.getTable = [fetch](void* buffer, std::uint32_t size) {
+        return static_cast<std::uint32_t>(fetch(kRawSmbiosProvider, 0, buffer, size));
+    };
+    source.lastError = [] { return static_cast<std::uint32_t>(GetLastError()); };
+    TableBuffer fetched = fetchRawSmbiosData(source);
 
     SmbiosEntryPoint filled = entryPoint;
-    unpackRawSmbiosData(data.get(), needed, filled);
+    unpackRawSmbiosData(fetched.data.get(), fetched.size, filled);
     entryPoint = filled;
-    table.data = std::move(data);
-    table.size = needed;
+    table = std::move(fetched);
     return true;
 }
 

@@ -1,6 +1,5 @@
 #include <memory>
 
-#include "smbios/smbios_factory.h"
 #include "smbios/smbios_platform_strategies.h"
 
 namespace smbios {

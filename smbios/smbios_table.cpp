@@ -1,6 +1,7 @@
 #include "smbios/smbios_table.h"
 
 #include <exception>
+#include <string>
 
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_workarounds.h"
@@ -43,17 +44,42 @@ void SmbiosTable::setRawAccess(bool raw) { rawAccess = raw; }
 
 void SmbiosTable::dropItemCache() { itemCache.clear(); }
 
+namespace {
+
+std::string messageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+        return caught.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+}  // namespace
+
 void SmbiosTable::loadTable() {
     if (!rawAccess) dropItemCache();
+    std::exception_ptr lastError;
     for (const std::unique_ptr<SmbiosStrategy>& strategy : strategies) {
         try {
             if (strategy->getSmbiosTable(tableBuffer, entryPoint, strictValidation)) return;
         } catch (...) {
             // A strategy that cannot deliver is passed over; the next one tries.
+            lastError = std::current_exception();
         }
     }
     strategies.clear();
-    throw InternalErrorImpl("Could not instantiate SMBIOS table.");
+    InternalErrorImpl error("Could not instantiate SMBIOS table.");
+    if (!lastError) throw error;
+    // The last strategy's error is the cause: its text as "cause", the error
+    // itself (with its own parameters) nested, for std::rethrow_if_nested.
+    error.setParameter("cause", messageOf(lastError));
+    try {
+        std::rethrow_exception(lastError);
+    } catch (...) {
+        std::throw_with_nested(error);
+    }
 }
 
 int SmbiosTable::structureCount() const { return entryPoint.structureCount; }

@@ -46,7 +46,8 @@ public:
     using StrategyList = std::vector<std::unique_ptr<SmbiosStrategy>>;
 
     // Loads the table through the first strategy that delivers one; throws
-    // InternalError when none does.
+    // InternalError "Could not instantiate SMBIOS table." when none does, with
+    // the last strategy error as its cause (parameter "cause", and nested).
     SmbiosTable(StrategyList strategies, bool strictValidation);
     ~SmbiosTable() override;
     SmbiosTable(const SmbiosTable&) = delete;

@@ -19,11 +19,51 @@ namespace {
 const CLSID kWbemLocatorClass = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 const IID kWbemLocatorInterface = {0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 
-template <class T>
-void release(T*& object) {
-    if (object != nullptr) object->Release();
-    object = nullptr;
+// The COM or WMI result that caused a failure rides along as "hresult".
+template <class Error>
+[[noreturn]] void throwWithResult(const char* message, HRESULT result) {
+    Error error(message);
+    error.setParameter("hresult", static_cast<int>(result));
+    throw error;
 }
+
+// A COM interface pointer released on every path out.
+template <class Interface>
+class ComPointer {
+public:
+    ComPointer() = default;
+    ~ComPointer() { reset(); }
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    ComPointer(ComPointer&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
+
+    Interface* operator->() const { return object_; }
+    Interface* get() const { return object_; }
+    // The slot a creating call fills; whatever was held is released first.
+    Interface** out() {
+        reset();
+        return &object_;
+    }
+    void reset() {
+        if (object_ != nullptr) object_->Release();
+        object_ = nullptr;
+    }
+
+private:
+    Interface* object_ = nullptr;
+};
+
+// COM set up on this thread for the life of the object.
+class ComApartment {
+public:
+    ComApartment() {
+        const HRESULT result = CoInitialize(nullptr);
+        if (FAILED(result)) throwWithResult<InternalErrorImpl>("Could not initialize COM.", result);
+    }
+    ~ComApartment() { CoUninitialize(); }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
 
 // A BSTR freed on every path out.
 class OwnedBstr {
@@ -51,54 +91,47 @@ private:
     VARIANT value_;
 };
 
-IWbemClassObject* connectToRawSmbiosTables() {
+ComPointer<IWbemClassObject> connectToRawSmbiosTables() {
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE,
                          nullptr, EOAC_SECURE_REFS, nullptr);
 
     OwnedBstr nameSpace(L"root\\wmi");
     OwnedBstr className(L"MSSmBios_RawSMBiosTables");
 
-    IWbemLocator* locator = nullptr;
-    if (FAILED(CoCreateInstance(kWbemLocatorClass, nullptr, CLSCTX_INPROC_SERVER, kWbemLocatorInterface,
-                                reinterpret_cast<void**>(&locator))) ||
-        locator == nullptr)
-        throw InternalErrorImpl(
-            "CoCreateInstance() failed for locator. Check that the security levels have been properly initialized.");
+    ComPointer<IWbemLocator> locator;
+    HRESULT result = CoCreateInstance(kWbemLocatorClass, nullptr, CLSCTX_INPROC_SERVER, kWbemLocatorInterface,
+                                      reinterpret_cast<void**>(locator.out()));
+    if (FAILED(result) || locator.get() == nullptr)
+        throwWithResult<InternalErrorImpl>(
+            "CoCreateInstance() failed for locator. Check that the security levels have been properly initialized.",
+            result);
 
-    IWbemServices* services = nullptr;
-    const HRESULT connected =
-        locator->ConnectServer(nameSpace.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services);
-    release(locator);
-    if (connected != WBEM_S_NO_ERROR || services == nullptr) {
-        release(services);
-        throw InternalErrorImpl("ConnectServer() failed for namespace");
-    }
+    ComPointer<IWbemServices> services;
+    result = locator->ConnectServer(nameSpace.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.out());
+    locator.reset();
+    if (result != WBEM_S_NO_ERROR || services.get() == nullptr)
+        throwWithResult<InternalErrorImpl>("ConnectServer() failed for namespace", result);
 
-    IEnumWbemClassObject* enumerator = nullptr;
-    const HRESULT enumerated = services->CreateInstanceEnum(className.get(), 0, nullptr, &enumerator);
-    release(services);
-    if (FAILED(enumerated) || enumerator == nullptr) {
-        release(enumerator);
-        throw InternalErrorImpl("CreateInstanceEnum() failed for MSSmBios_RawSMBiosTables");
-    }
+    ComPointer<IEnumWbemClassObject> enumerator;
+    result = services->CreateInstanceEnum(className.get(), 0, nullptr, enumerator.out());
+    services.reset();
+    if (FAILED(result) || enumerator.get() == nullptr)
+        throwWithResult<InternalErrorImpl>("CreateInstanceEnum() failed for MSSmBios_RawSMBiosTables", result);
 
-    IWbemClassObject* object = nullptr;
+    ComPointer<IWbemClassObject> object;
     ULONG returned = 0;
-    enumerator->Next(4000, 1, &object, &returned);
-    release(enumerator);
-    if (returned != 1 || object == nullptr) {
-        release(object);
-        throw InternalErrorImpl("Next() failed for pEnumSMBIOS");
-    }
+    result = enumerator->Next(4000, 1, object.out(), &returned);
+    if (returned != 1 || object.get() == nullptr)
+        throwWithResult<InternalErrorImpl>("Next() failed for pEnumSMBIOS", result);
     return object;
 }
 
 TableBuffer readSmbiosData(IWbemClassObject* object) {
     if (object == nullptr) throw ParseExceptionImpl("GetWMISMBIOSTable: NULL pointer to SMBIOS Entry specified.");
     OwnedVariant data;
-    if (FAILED(object->Get(L"SMBiosData", 0, data.get(), nullptr, nullptr)) ||
-        data.get()->vt != (VT_ARRAY | VT_UI1) || data.get()->parray == nullptr)
-        throw ParseExceptionImpl("GetWMISMBIOSTable: SMBiosData returned unknown entry type.");
+    const HRESULT result = object->Get(L"SMBiosData", 0, data.get(), nullptr, nullptr);
+    if (FAILED(result) || data.get()->vt != (VT_ARRAY | VT_UI1) || data.get()->parray == nullptr)
+        throwWithResult<ParseExceptionImpl>("GetWMISMBIOSTable: SMBiosData returned unknown entry type.", result);
 
     SAFEARRAY* array = data.get()->parray;
     LONG lower = 0, upper = -1;
@@ -111,8 +144,9 @@ TableBuffer readSmbiosData(IWbemClassObject* object) {
     table.data.reset(new (std::nothrow) std::uint8_t[count]);
     if (!table.data) throw ParseExceptionImpl("GetWMISMBIOSTable: Failed to allocate memory for SMBIOS table.");
     void* elements = nullptr;
-    if (FAILED(SafeArrayAccessData(array, &elements)))
-        throw ParseExceptionImpl("GetWMISMBIOSTable: SMBiosData returned unknown entry type.");
+    const HRESULT accessed = SafeArrayAccessData(array, &elements);
+    if (FAILED(accessed))
+        throwWithResult<ParseExceptionImpl>("GetWMISMBIOSTable: SMBiosData returned unknown entry type.", accessed);
     std::memcpy(table.data.get(), elements, static_cast<std::size_t>(count));
     SafeArrayUnaccessData(array);
     table.size = static_cast<std::size_t>(count);
@@ -121,34 +155,28 @@ TableBuffer readSmbiosData(IWbemClassObject* object) {
 
 std::uint8_t readVersionByte(IWbemClassObject* object, const wchar_t* property, const char* failure) {
     OwnedVariant value;
-    if (FAILED(object->Get(property, 0, value.get(), nullptr, nullptr)) || value.get()->vt != VT_UI1)
-        throw ParseExceptionImpl(failure);
+    const HRESULT result = object->Get(property, 0, value.get(), nullptr, nullptr);
+    if (FAILED(result) || value.get()->vt != VT_UI1) throwWithResult<ParseExceptionImpl>(failure, result);
     return value.get()->bVal;
 }
 
 }  // namespace
 
 bool SmbiosWinWMIStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& entryPoint, bool) {
-    if (FAILED(CoInitialize(nullptr))) throw InternalErrorImpl("Could not initialize COM.");
-
     TableBuffer read;
     std::uint8_t major = 0, minor = 0;
-    IWbemClassObject* object = nullptr;
-    try {
-        object = connectToRawSmbiosTables();
-        read = readSmbiosData(object);
-        if (object == nullptr) throw ParseExceptionImpl("GetWMISMBIOSVersion: null pointer passed as pSmbios.");
-        major = readVersionByte(object, L"SmbiosMajorVersion",
+    {
+        // Every COM object is released before COM is uninitialised.
+        const ComApartment apartment;
+        const ComPointer<IWbemClassObject> object = connectToRawSmbiosTables();
+        read = readSmbiosData(object.get());
+        if (object.get() == nullptr)
+            throw ParseExceptionImpl("GetWMISMBIOSVersion: null pointer passed as pSmbios.");
+        major = readVersionByte(object.get(), L"SmbiosMajorVersion",
                                 "GetWMISMBIOSVersion: problem accessing WMI SmbiosMajorVersion.");
-        minor = readVersionByte(object, L"SmbiosMinorVersion",
+        minor = readVersionByte(object.get(), L"SmbiosMinorVersion",
                                 "GetWMISMBIOSVersion: problem accessing WMI SmbiosMinorVersion.");
-    } catch (...) {
-        release(object);
-        CoUninitialize();
-        throw;
     }
-    release(object);
-    CoUninitialize();
 
     if (read.size == 0) throw ParseExceptionImpl("getSmbiosTable(): GetWMISMBIOSData returned 0 for buffer size.");
     entryPoint.tableLength = static_cast<std::uint16_t>(read.size);

@@ -19,6 +19,7 @@ struct FakeFirmware {
     std::map<std::uint32_t, std::uint32_t> sizes;
     std::map<std::uint32_t, int> fetches;
     std::uint32_t listSizeOverride = ~0u;
+    std::uint32_t growsBy = 0;  // the table grows between the size query and the fetch
 };
 FakeFirmware fake;
 
@@ -37,7 +38,8 @@ std::uint32_t fakeEnumerate(std::uint32_t provider, void* buffer, std::uint32_t 
 
 std::uint32_t fakeGet(std::uint32_t provider, std::uint32_t id, void* buffer, std::uint32_t size) {
     if (provider != memory::kFirmProvider || fake.sizes.count(id) == 0) return 0;
-    const std::uint32_t tableSize = fake.sizes[id];
+    std::uint32_t tableSize = fake.sizes[id];
+    if (buffer != nullptr) tableSize += fake.growsBy;
     if (buffer != nullptr && size >= tableSize) {
         ++fake.fetches[id];
         auto* bytes = static_cast<std::uint8_t*>(buffer);
@@ -155,6 +157,14 @@ TEST_F(FirmwareTablesTest, SystemReportsNothing) {
     fake.listSizeOverride = ~0u;
     fake.sizes.erase(0xE0000);
     EXPECT_EQ("GetSystemFirmwareTable returned 0 for table length.", read(0xF0000, 1, 0xE0000));
+}
+
+TEST_F(FirmwareTablesTest, AFetchThatDoesNotFitItsSizeIsRefused) {
+    fake.growsBy = 16;  // the second call needs more room than the first one reported
+    EXPECT_EQ("GetSystemFirmwareTable could not fill the table.", read(0xF0000, 1, 0xE0000));
+    fake.growsBy = 0;
+    fake.sizes[0xE0000] = 0x80000000u;  // never allocated
+    EXPECT_EQ("GetSystemFirmwareTable returned an implausible table length.", read(0xF0000, 1, 0xE0000));
 }
 
 TEST_F(FirmwareTablesTest, NullBufferIsRefused) {

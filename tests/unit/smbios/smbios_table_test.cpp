@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <exception>
 #include <functional>
 #include <iomanip>
 #include <sstream>
@@ -201,6 +202,44 @@ TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {
     EXPECT_EQ(smbios_test::GivenTableStrategy::allCalls, callsBefore + 1);
     // The table read before stays readable.
     EXPECT_EQ(table.begin()->type(), 0);
+}
+
+// A strategy that fails the way the Windows ones do: by throwing.
+class ThrowingStrategy : public smbios::SmbiosStrategy {
+public:
+    explicit ThrowingStrategy(std::string message) : message_(std::move(message)) {}
+    bool getSmbiosTable(smbios::TableBuffer&, smbios::SmbiosEntryPoint&, bool) override {
+        smbios::ParseExceptionImpl error(message_);
+        error.setParameter("hresult", static_cast<int>(0x80041002u));
+        throw error;
+    }
+
+private:
+    std::string message_;
+};
+
+TEST(TableErrors, TheLastStrategyErrorIsTheCause) {
+    smbios::SmbiosTable::StrategyList strategies;
+    strategies.push_back(std::make_unique<ThrowingStrategy>("first"));
+    strategies.push_back(std::make_unique<ThrowingStrategy>("GetWMISMBIOSTable: Buffer size was zero."));
+    auto failing = std::make_unique<smbios_test::GivenTableStrategy>(kTable);
+    failing->fails = true;  // returns false: not an error of its own
+    strategies.push_back(std::move(failing));
+    try {
+        smbios::SmbiosTable table(std::move(strategies), false);
+        ADD_FAILURE() << "a table without any strategy delivering";
+    } catch (const smbios::InternalError& error) {
+        EXPECT_STREQ(error.what(), "Could not instantiate SMBIOS table.");
+        const auto& withParameters = dynamic_cast<const smbios::InternalErrorImpl&>(error);
+        EXPECT_EQ(withParameters.getParameterString("cause"), "GetWMISMBIOSTable: Buffer size was zero.");
+        try {
+            std::rethrow_if_nested(error);
+            ADD_FAILURE() << "no nested cause";
+        } catch (const smbios::ParseExceptionImpl& cause) {
+            EXPECT_STREQ(cause.what(), "GetWMISMBIOSTable: Buffer size was zero.");
+            EXPECT_EQ(static_cast<unsigned>(cause.getParameterNum("hresult")), 0x80041002u);
+        }
+    }
 }
 
 TEST(TextOutput, ItemsAndTables) {
