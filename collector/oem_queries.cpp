@@ -50,6 +50,7 @@ bool queryName(const char* exportName, const char* notFoundFormat, char** name, 
 
 int queryPMStatus(char** errorText) {
     int32_t status = 0;
+    // This query's not-found text has a blank where the others have "=".
     if (runPMQuery(bridge::kGetStatus, "failed to get function %s\n", &status)) {
         // The mode is the second response byte, a signed 8-bit value.
         return static_cast<int8_t>(commandContext().responseData[1]);

@@ -111,6 +111,7 @@ int recordModeError(PMInfo* info, const char* errorText) {
 void collectManufacturer(const CollectorSteps& steps, PMInfo* info) {
     const std::unique_ptr<char[]> name(steps.getManufacturerName());
     const char* shown = name ? name.get() : "";
+    // Fixed text, the blank before the line end included.
     std::fprintf(stderr, "Getting manufacturername %s %d \n", shown, static_cast<int>(std::strlen(shown)));
     info->manufacturerName = copyIntoRecord(name.get());
 }
@@ -119,8 +120,10 @@ void collectManufacturer(const CollectorSteps& steps, PMInfo* info) {
 
 const CollectorSteps& productCollectorSteps() { return kProductSteps; }
 
-void setCollectorStepsForTesting(const CollectorSteps* steps) {
+const CollectorSteps* setCollectorStepsForTesting(const CollectorSteps* steps) {
+    const CollectorSteps* previous = activeSteps != &kProductSteps ? activeSteps : nullptr;
     activeSteps = steps != nullptr ? steps : &kProductSteps;
+    return previous;
 }
 
 int getPMInfo(int requesterId, PMInfo** out) {

@@ -31,7 +31,8 @@ struct CollectorSteps {
 const CollectorSteps& productCollectorSteps();
 
 // Test hook: run the flow over `steps` (null restores the product's steps).
-void setCollectorStepsForTesting(const CollectorSteps* steps);
+// Returns what it replaced (null: the product's).
+const CollectorSteps* setCollectorStepsForTesting(const CollectorSteps* steps);
 
 }  // namespace collector
 

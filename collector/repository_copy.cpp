@@ -54,7 +54,11 @@ private:
 
 }  // namespace
 
-void setVolumeWaitForTesting(const VolumeWait* wait) { activeWait = wait != nullptr ? wait : &kProductWait; }
+const VolumeWait* setVolumeWaitForTesting(const VolumeWait* wait) {
+    const VolumeWait* previous = activeWait != &kProductWait ? activeWait : nullptr;
+    activeWait = wait != nullptr ? wait : &kProductWait;
+    return previous;
+}
 
 const char* requesterFolder(int requesterId) {
     if (requesterId < 1 || requesterId > 8) return nullptr;
@@ -83,6 +87,7 @@ bool findVolumeByLabel(const char* label, std::string& mountPoint) {
         char volumeLabel[1024] = {};
         if (system.volumeLabel(root, volumeLabel, sizeof volumeLabel)) {
             volumeLabel[sizeof volumeLabel - 1] = '\0';
+            // Fixed text, the blank before the line end included.
             std::fprintf(stderr, "LABEL- %s - \n", volumeLabel);
         }
         if (std::strncmp(volumeLabel, label, 6) == 0) {
@@ -134,6 +139,8 @@ int stagePMFiles(char* sourcePath, char* target) {
     for (const char* mask : {"jpg", "JPG", "png", "gif"}) {
         deleteOld += "\"" + directory + "/\\*." + mask + "\" ";
     }
+    // Two blanks before the redirection (the mask's own and the tail's): the
+    // command text is fixed, logged and matched as it is.
     deleteOld += "\"" + directory + "/\\*.xml\" " + kLogRedirection;
     runLogged(deleteOld, "DEBUG: del command %s ret:%d\n");
 

@@ -49,7 +49,8 @@ struct VolumeWait {
     int attempts;
     unsigned intervalMilliseconds;
 };
-void setVolumeWaitForTesting(const VolumeWait* wait);  // null restores 60 x 2000 ms
+// Null restores 60 x 2000 ms. Returns what it replaced (null: the product's).
+const VolumeWait* setVolumeWaitForTesting(const VolumeWait* wait);
 
 }  // namespace collector
 

@@ -10,6 +10,10 @@ SystemServices& systemServices() {
     return testReplacement != nullptr ? *testReplacement : platformSystemServices();
 }
 
-void setSystemServicesForTesting(SystemServices* fake) { testReplacement = fake; }
+SystemServices* setSystemServicesForTesting(SystemServices* fake) {
+    SystemServices* previous = testReplacement;
+    testReplacement = fake;
+    return previous;
+}
 
 }  // namespace collector

@@ -36,8 +36,9 @@ SystemServices& systemServices();
 // or system_services_posix.cpp).
 SystemServices& platformSystemServices();
 
-// Test hook: use `fake` instead (null restores the platform's).
-void setSystemServicesForTesting(SystemServices* fake);
+// Test hook: use `fake` instead (null restores the platform's). Returns what
+// it replaced (null: the platform's).
+SystemServices* setSystemServicesForTesting(SystemServices* fake);
 
 }  // namespace collector
 

@@ -12,8 +12,10 @@ const CollectorEntryPoints kLibraryEntryPoints = {&::getPMInfo, &::freePMInfo};
 const CollectorEntryPoints* activeCollector = &kLibraryEntryPoints;
 }  // namespace
 
-void setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints) {
+const CollectorEntryPoints* setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints) {
+    const CollectorEntryPoints* previous = activeCollector != &kLibraryEntryPoints ? activeCollector : nullptr;
     activeCollector = entryPoints != nullptr ? entryPoints : &kLibraryEntryPoints;
+    return previous;
 }
 
 int readPMInfo(const char* argument, PMInfo** out) {

@@ -12,8 +12,9 @@ struct CollectorEntryPoints {
     int (*freePMInfo)(PMInfo* info);
 };
 
-// Test hook: null restores the library's exports.
-void setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints);
+// Test hook: null restores the library's exports. Returns what it replaced
+// (null: the library's).
+const CollectorEntryPoints* setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints);
 
 // Parses the requester id (hexadecimal, "%x"), asks the library for its
 // record and stages the images of a branded server. Returns 1 when a record

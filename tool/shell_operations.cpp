@@ -12,6 +12,10 @@ ShellOperations& shellOperations() {
     return testReplacement != nullptr ? *testReplacement : platformShellOperations();
 }
 
-void setShellOperationsForTesting(ShellOperations* fake) { testReplacement = fake; }
+ShellOperations* setShellOperationsForTesting(ShellOperations* fake) {
+    ShellOperations* previous = testReplacement;
+    testReplacement = fake;
+    return previous;
+}
 
 }  // namespace pmquery

@@ -26,8 +26,9 @@ public:
 // The process-wide implementation of this platform.
 ShellOperations& shellOperations();
 
-// Test hook: use `fake` instead (null restores the platform's).
-void setShellOperationsForTesting(ShellOperations* fake);
+// Test hook: use `fake` instead (null restores the system's). Returns what it
+// replaced (null: the system's).
+ShellOperations* setShellOperationsForTesting(ShellOperations* fake);
 
 }  // namespace pmquery
 

@@ -31,10 +31,16 @@ FunctionAddress platformGetProcAddress(LibraryHandle handle, const std::string& 
 
 uint32_t processWaitMilliseconds() { return processWait; }
 
-void setPlatformForTesting(IPlatformImpl* platform) { testPlatform = platform; }
+IPlatformImpl* setPlatformForTesting(IPlatformImpl* platform) {
+    IPlatformImpl* previous = testPlatform;
+    testPlatform = platform;
+    return previous;
+}
 
-void setProcessWaitForTesting(uint32_t milliseconds) {
+uint32_t setProcessWaitForTesting(uint32_t milliseconds) {
+    const uint32_t previous = processWait;
     processWait = milliseconds != 0 ? milliseconds : kProcessWaitMilliseconds;
+    return previous;
 }
 
 }  // namespace collector

@@ -61,9 +61,9 @@ constexpr uint32_t kProcessWaitMilliseconds = 300000;
 uint32_t processWaitMilliseconds();
 
 // Test hooks. A null platform restores the native one; a zero wait restores
-// the product's wait.
-void setPlatformForTesting(IPlatformImpl* platform);
-void setProcessWaitForTesting(uint32_t milliseconds);
+// the product's wait. Each returns what it replaced (null: the native one).
+IPlatformImpl* setPlatformForTesting(IPlatformImpl* platform);
+uint32_t setProcessWaitForTesting(uint32_t milliseconds);
 
 // Creates the native implementation (defined per operating system).
 IPlatformImpl* newNativePlatform();

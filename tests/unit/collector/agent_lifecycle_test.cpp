@@ -8,6 +8,7 @@
 #include "collector/agent_lifecycle.h"
 #include "collector/platform/ruxa_agent.h"
 #include "tests/unit/collector/fake_platform.h"
+#include "tests/unit/support/captured_output.h"
 
 namespace {
 
@@ -35,11 +36,11 @@ TEST_P(AgentLifecycleTest, RunsScriptsAndLibraryInOrder) {
     platform.scriptExitCodes["uninstall"] = c.uninstallExit;
     platform.libraryLoads = c.libraryLoads;
 
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     const bool initialized = collector::initializeRuxa();
     // The collection flow releases only what came up.
     if (initialized) collector::releaseRuxa();
-    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    const std::string stderrText = ::test_support::capturedStderr();
 
     EXPECT_EQ(initialized, c.expectInitialized);
     EXPECT_EQ(platform.events, c.expectedEvents);

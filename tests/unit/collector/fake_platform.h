@@ -7,6 +7,7 @@
 
 #include "collector/platform/platform.h"
 #include "collector/platform/ruxa_agent.h"
+#include "tests/unit/support/scoped_seam.h"
 
 // A scripted platform: the agent's registry value, the current directory and
 // the script's exit codes are set by the test, and the bridge library is the
@@ -61,10 +62,10 @@ private:
 };
 
 // Installs a FakePlatform as the process's platform for one test.
-class ScopedFakePlatform {
+class ScopedFakePlatform : public test_support::ScopedSeam<collector::IPlatformImpl*> {
 public:
-    explicit ScopedFakePlatform(FakePlatform& platform) { collector::setPlatformForTesting(&platform); }
-    ~ScopedFakePlatform() { collector::setPlatformForTesting(nullptr); }
+    explicit ScopedFakePlatform(FakePlatform& platform)
+        : ScopedSeam(collector::setPlatformForTesting, &platform) {}
 };
 
 #endif

@@ -9,10 +9,11 @@
 
 #include "collector/agent_lifecycle.h"
 #include "collector/bridge_command.h"
-#include "collector/oem_queries.h"
 #include "collector/command_context.h"
+#include "collector/oem_queries.h"
 #include "sim/simulator.h"
 #include "tests/unit/collector/fake_platform.h"
+#include "tests/unit/support/captured_output.h"
 
 namespace {
 
@@ -47,9 +48,9 @@ TEST_P(QueryPMStatusTest, ModeErrorTextAndMessages) {
     const StatusCase& c = GetParam();
     sim::loadScenario(c.scenario);
     char* errorText = nullptr;
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     const int mode = collector::queryPMStatus(&errorText);
-    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    const std::string stderrText = ::test_support::capturedStderr();
 
     EXPECT_EQ(mode, c.expectedMode);
     if (c.expectErrorText) {
@@ -97,9 +98,9 @@ TEST_F(OemQueriesTest, NullLibraryHandleIsAFailedCommand) {
     collector::bridgeLibrary = nullptr;
     sim::loadScenario("mode=2");
     char* errorText = nullptr;
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     EXPECT_EQ(collector::queryPMStatus(&errorText), -1);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(::test_support::capturedStderr(),
               "failed to get function VEXBMCOEMPMGetStatus\n"
               "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: -1");
     ASSERT_NE(errorText, nullptr);
@@ -124,10 +125,10 @@ TEST_P(QueryNameTest, NameErrorTextAndMessages) {
     char* const previousError = new char[2]{'x', '\0'};
     char* errorText = previousError;
     char* name = nullptr;
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     const bool result = c.defaultBrand ? collector::queryDefaultBrandName(&name, &errorText)
                                        : collector::queryBrandName(&name, &errorText);
-    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    const std::string stderrText = ::test_support::capturedStderr();
 
     EXPECT_EQ(result, c.expectedResult);
     ASSERT_NE(name, nullptr);
@@ -177,9 +178,9 @@ TEST_F(OemQueriesTest, Status4096ReusesThePreviousResponse) {
     char* brand = nullptr;
     char* defaultBrand = nullptr;
     ASSERT_TRUE(collector::queryBrandName(&brand, &errorText));
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     EXPECT_TRUE(collector::queryDefaultBrandName(&defaultBrand, &errorText));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(::test_support::capturedStderr(),
               "In ProcessCommand: IPMI command: VEXBMCOEMPMGetDefaultBrand failed: status: 4096");
     EXPECT_STREQ(defaultBrand, "Acme");
     EXPECT_EQ(errorText, nullptr);
@@ -193,9 +194,9 @@ TEST_F(OemQueriesTest, Status4096OnTheStatusQueryReadsTheHeldModeByte) {
     char* brand = nullptr;
     ASSERT_TRUE(collector::queryBrandName(&brand, &errorText));
     sim::loadScenario("status.VEXBMCOEMPMGetStatus=4096\nmode=3");
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     EXPECT_EQ(collector::queryPMStatus(&errorText), 2);
-    ::testing::internal::GetCapturedStderr();
+    ::test_support::capturedStderr();
     EXPECT_EQ(errorText, nullptr);
     delete[] brand;
 }

@@ -9,6 +9,8 @@
 #include "collector/command_context.h"
 #include "collector/pm_collector.h"
 #include "collector/text.h"
+#include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
 
 namespace {
 
@@ -87,11 +89,8 @@ const CollectorSteps kScriptedSteps = {
 
 class CollectorFlowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        script = Script();
-        collector::setCollectorStepsForTesting(&kScriptedSteps);
-    }
-    void TearDown() override { collector::setCollectorStepsForTesting(nullptr); }
+    void SetUp() override { script = Script(); }
+    test_support::ScopedSeam<const CollectorSteps*> steps{collector::setCollectorStepsForTesting, &kScriptedSteps};
 };
 
 std::string text(const char* value) { return value != nullptr ? value : "<null>"; }
@@ -215,9 +214,9 @@ TEST_F(CollectorFlowTest, EveryBranchOfThePMModeTable) {
         SCOPED_TRACE(row.name);
         script = row.script;
         PMInfo* info = nullptr;
-        testing::internal::CaptureStderr();
+        test_support::captureStderr();
         const int result = collector::getPMInfo(7, &info);
-        const std::string errors = testing::internal::GetCapturedStderr();
+        const std::string errors = test_support::capturedStderr();
 
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(result, row.result);
@@ -237,9 +236,9 @@ TEST_F(CollectorFlowTest, EveryBranchOfThePMModeTable) {
 TEST_F(CollectorFlowTest, EachCallStartsAZeroedContextWithItsRequesterId) {
     collector::beginCommandContext()->responseLength = 99;
     PMInfo* info = nullptr;
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     collector::getPMInfo(0x16, &info);
-    testing::internal::GetCapturedStderr();
+    test_support::capturedStderr();
     const collector::PMCommandContext* context = collector::currentCommandContext();
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(context->requesterId, 0x16);
@@ -252,10 +251,10 @@ TEST_F(CollectorFlowTest, RecordTextsAreTheLibrarysOwnCopies) {
     script.mode = 2;
     PMInfo* first = nullptr;
     PMInfo* second = nullptr;
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     collector::getPMInfo(1, &first);
     collector::getPMInfo(1, &second);
-    testing::internal::GetCapturedStderr();
+    test_support::capturedStderr();
     EXPECT_NE(first->brandName, second->brandName);
     EXPECT_NE(first->manufacturerName, second->manufacturerName);
     collector::freePMInfo(first);
@@ -265,9 +264,9 @@ TEST_F(CollectorFlowTest, RecordTextsAreTheLibrarysOwnCopies) {
 
 TEST_F(CollectorFlowTest, StatusQueryPrintsItsProgressAndReturnsTheMode) {
     script.mode = 3;
-    testing::internal::CaptureStdout();
+    test_support::captureStdout();
     EXPECT_EQ(collector::getPMStatus(), 3);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(test_support::capturedStdout(),
               "RUXA Installation done\ngetPMStatus 3\nRUXA unInstallation done\ndelete  done\n");
     EXPECT_EQ(script.calls, (std::vector<std::string>{"initialize", "status", "release"}));
 }
@@ -275,17 +274,17 @@ TEST_F(CollectorFlowTest, StatusQueryPrintsItsProgressAndReturnsTheMode) {
 TEST_F(CollectorFlowTest, StatusQueryReturnsTheFailureValueUnchanged) {
     script.mode = -1;
     script.modeSetsError = true;
-    testing::internal::CaptureStdout();
+    test_support::captureStdout();
     EXPECT_EQ(collector::getPMStatus(), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(test_support::capturedStdout(),
               "RUXA Installation done\ngetPMStatus -1\nRUXA unInstallation done\ndelete  done\n");
 }
 
 TEST_F(CollectorFlowTest, StatusQueryWithoutAgentPrintsNothing) {
     script.initializes = false;
-    testing::internal::CaptureStdout();
+    test_support::captureStdout();
     EXPECT_EQ(collector::getPMStatus(), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(test_support::capturedStdout(), "");
     EXPECT_EQ(script.calls, (std::vector<std::string>{"initialize"}));
 }
 
@@ -321,9 +320,9 @@ TEST(ProductFlow, WithoutAnAgentTheRecordIsTheInitializationFailure) {
     GTEST_SKIP() << "covered by the end-to-end scenarios under Wine";
 #endif
     PMInfo* info = nullptr;
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     EXPECT_EQ(collector::getPMInfo(6, &info), 1);
-    testing::internal::GetCapturedStderr();
+    test_support::capturedStderr();
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->status, -1);
     EXPECT_EQ(info->brandStatus, 1);

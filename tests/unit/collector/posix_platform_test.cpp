@@ -14,14 +14,11 @@
 
 #include "collector/platform/platform_posix.h"
 #include "collector/pm_collector.h"
+#include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/temp_path.h"
 
 namespace {
 
-std::string makeTempDirectory() {
-    std::string pattern = ::testing::TempDir() + "velmora_platform_XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) return std::string();
-    return pattern;
-}
 
 void touch(const std::string& path) { std::ofstream(path) << "x"; }
 
@@ -53,7 +50,8 @@ TEST_F(PosixPlatformTest, RunProcessResults) {
 }
 
 TEST_F(PosixPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
-    const std::string directory = makeTempDirectory();
+    const test_support::TempPath folder("platform");
+    const std::string directory = folder.string();
     ASSERT_FALSE(directory.empty());
     const std::string marker = directory + "/finished";
     collector::setProcessWaitForTesting(100);
@@ -71,7 +69,8 @@ TEST_F(PosixPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
 }
 
 TEST_F(PosixPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
-    const std::string directory = makeTempDirectory();
+    const test_support::TempPath folder("platform");
+    const std::string directory = folder.string();
     ASSERT_FALSE(directory.empty());
     touch(directory + "/a");
     touch(directory + "/.hidden");
@@ -91,7 +90,8 @@ TEST_F(PosixPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
 }
 
 TEST_F(PosixPlatformTest, EmptyDirectoryListsTheCurrentOne) {
-    const std::string directory = makeTempDirectory();
+    const test_support::TempPath folder("platform");
+    const std::string directory = folder.string();
     ASSERT_FALSE(directory.empty());
     touch(directory + "/only");
     char previous[4096];
@@ -128,9 +128,9 @@ TEST_F(PosixPlatformTest, AgentCannotBeInstalled) {
 // Without an agent on this platform a collection reads as the initialization failure.
 TEST(PosixCollection, ReadsAsTheInitializationFailure) {
     PMInfo* info = nullptr;
-    ::testing::internal::CaptureStderr();
+    ::test_support::captureStderr();
     EXPECT_EQ(collector::getPMInfo(6, &info), 1);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "InstallRuxa failed\n");
+    EXPECT_EQ(::test_support::capturedStderr(), "InstallRuxa failed\n");
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->status, -1);
     EXPECT_STREQ(info->ipmiError, "RUXA Initialization failed");

@@ -12,6 +12,8 @@
 #include "collector/command_context.h"
 #include "collector/repository_copy.h"
 #include "tests/unit/collector/fake_system_services.h"
+#include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
 
 namespace {
 
@@ -19,16 +21,11 @@ using testing_support::FakeSystemServices;
 
 class RepositoryCopyTest : public ::testing::Test {
 protected:
-    void SetUp() override { collector::setSystemServicesForTesting(&system); }
-    void TearDown() override {
-        collector::setSystemServicesForTesting(nullptr);
-        collector::setVolumeWaitForTesting(nullptr);
-    }
 
     bool find(std::string& mountPoint, std::string& errors) {
-        testing::internal::CaptureStderr();
+        test_support::captureStderr();
         const bool found = collector::findVolumeByLabel("SECUPD", mountPoint);
-        errors = testing::internal::GetCapturedStderr();
+        errors = test_support::capturedStderr();
         return found;
     }
 
@@ -42,12 +39,15 @@ protected:
         collector::beginCommandContext()->requesterId = requesterId;
         char source[260] = {};
         char target[260] = {};
-        testing::internal::CaptureStderr();
+        test_support::captureStderr();
         const int result = collector::stagePMFiles(source, target);
-        return {result, target, source, testing::internal::GetCapturedStderr()};
+        return {result, target, source, test_support::capturedStderr()};
     }
 
     FakeSystemServices system;
+    test_support::ScopedSeam<collector::SystemServices*> systemSeam{collector::setSystemServicesForTesting, &system};
+    // Tests that shorten the wait get the product's back afterwards.
+    test_support::ScopedSeam<const collector::VolumeWait*> waitSeam{collector::setVolumeWaitForTesting, nullptr};
 };
 
 TEST_F(RepositoryCopyTest, LabelMatchesOnItsFirstSixCharactersCaseSensitively) {
@@ -108,9 +108,9 @@ TEST_F(RepositoryCopyTest, WaitRetriesEveryTwoSecondsUntilTheVolumeAppears) {
     system.drives = {{"S:\\", true, "SECUPD"}};
     system.visibleFromSearch = 3;
     std::string mountPoint;
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     EXPECT_TRUE(collector::waitForVolume("SECUPD", mountPoint));
-    const std::string errors = testing::internal::GetCapturedStderr();
+    const std::string errors = test_support::capturedStderr();
     EXPECT_EQ(system.sleeps, (std::vector<unsigned>{2000, 2000, 2000}));
     EXPECT_EQ(errors,
               "Mount point not found, retrying after 2 seconds\n"
@@ -121,9 +121,9 @@ TEST_F(RepositoryCopyTest, WaitRetriesEveryTwoSecondsUntilTheVolumeAppears) {
 
 TEST_F(RepositoryCopyTest, WaitGivesUpAfterSixtyAttempts) {
     std::string mountPoint;
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     EXPECT_FALSE(collector::waitForVolume("SECUPD", mountPoint));
-    testing::internal::GetCapturedStderr();
+    test_support::capturedStderr();
     EXPECT_EQ(system.searches, 60);
     EXPECT_EQ(system.sleeps, std::vector<unsigned>(60, 2000));
 }

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "collector/agent_lifecycle.h"
-#include "collector/secure_update.h"
 #include "collector/command_context.h"
 #include "collector/repository_copy.h"
+#include "collector/secure_update.h"
 #include "sim/simulator.h"
 #include "tests/unit/collector/fake_platform.h"
 #include "tests/unit/collector/fake_system_services.h"
+#include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
 
 namespace {
 
@@ -53,7 +55,6 @@ class SecureUpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         collector::bridgeLibrary = platform.loadLibrary("vexbmc32.dll");
-        collector::setSystemServicesForTesting(&system);
         system.drives = {{"C:\\", false, ""}, {"S:\\", true, "SECUPD"}};
         logPath = ::testing::TempDir() + "secure_update_calls.log";
         std::remove(logPath.c_str());
@@ -61,8 +62,6 @@ protected:
     }
     void TearDown() override {
         collector::bridgeLibrary = nullptr;
-        collector::setSystemServicesForTesting(nullptr);
-        collector::setVolumeWaitForTesting(nullptr);
         sim::loadScenario("");
         sim::setCallLogPath("");
         std::remove(logPath.c_str());
@@ -81,10 +80,10 @@ protected:
     Run retrieveInCurrentContext() {
         char* location = nullptr;
         char* errorText = nullptr;
-        ::testing::internal::CaptureStderr();
+        ::test_support::captureStderr();
         const int result = collector::retrieveSecureUpdateData(&location, &errorText);
         Run run{result, location != nullptr ? location : "<null>", errorText != nullptr ? errorText : "<null>",
-                ::testing::internal::GetCapturedStderr()};
+                ::test_support::capturedStderr()};
         delete[] location;
         delete[] errorText;
         return run;
@@ -106,6 +105,9 @@ protected:
     FakePlatform platform;
     ScopedFakePlatform installed{platform};
     FakeSystemServices system;
+    test_support::ScopedSeam<collector::SystemServices*> systemSeam{collector::setSystemServicesForTesting, &system};
+    // Tests that shorten the wait get the product's back afterwards.
+    test_support::ScopedSeam<const collector::VolumeWait*> waitSeam{collector::setVolumeWaitForTesting, nullptr};
     std::string logPath;
 };
 

@@ -24,6 +24,7 @@
 #include "collector/repository_copy.h"
 #include "tests/e2e/wine_drive_win.h"
 #include "tests/unit/collector/fake_system_services.h"
+#include "tests/unit/support/captured_output.h"
 
 namespace {
 
@@ -118,9 +119,9 @@ protected:
         collector::beginCommandContext()->requesterId = requesterId;
         char source[260] = {};
         char location[260] = {};
-        ::testing::internal::CaptureStderr();
+        ::test_support::captureStderr();
         const int staged = collector::stagePMFiles(source, location);
-        ::testing::internal::GetCapturedStderr();
+        ::test_support::capturedStderr();
         EXPECT_EQ(staged, 1);
         target = location;
         return recorder.commands;

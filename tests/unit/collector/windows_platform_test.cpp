@@ -9,16 +9,9 @@
 
 #include "collector/bridge/bridge_interface.h"
 #include "collector/platform/platform_win.h"
+#include "tests/unit/support/temp_path.h"
 
 namespace {
-
-std::string makeTempDirectory(const char* name) {
-    char base[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof base, base);
-    std::string directory = std::string(base) + name;
-    CreateDirectoryA(directory.c_str(), nullptr);
-    return directory;
-}
 
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -40,7 +33,8 @@ protected:
 };
 
 TEST_F(WindowsPlatformTest, RunProcessResults) {
-    const std::string directory = makeTempDirectory("velmora platform test");
+    const test_support::TempPath folder("platform test");
+    const std::string directory = folder.string();
     writeFile(directory + "\\exit3.bat", "@echo off\r\nexit /b 3\r\n");
     const std::string child = "\"" + programDirectory() + "\\platform_child.exe\"";
     struct Case {
@@ -60,7 +54,8 @@ TEST_F(WindowsPlatformTest, RunProcessResults) {
 }
 
 TEST_F(WindowsPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
-    const std::string directory = makeTempDirectory("velmora platform wait");
+    const test_support::TempPath folder("platform wait");
+    const std::string directory = folder.string();
     const std::string marker = directory + "\\finished";
     DeleteFileA(marker.c_str());
     collector::setProcessWaitForTesting(200);
@@ -75,7 +70,8 @@ TEST_F(WindowsPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
 }
 
 TEST_F(WindowsPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
-    const std::string directory = makeTempDirectory("velmora listing");
+    const test_support::TempPath folder("listing");
+    const std::string directory = folder.string();
     writeFile(directory + "\\a", "a");
     writeFile(directory + "\\b", "b");
     writeFile(directory + "\\..c", "c");
@@ -96,7 +92,8 @@ TEST_F(WindowsPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
 }
 
 TEST_F(WindowsPlatformTest, CurrentDirectoryListingAndDriveRoot) {
-    const std::string directory = makeTempDirectory("velmora current");
+    const test_support::TempPath folder("current");
+    const std::string directory = folder.string();
     writeFile(directory + "\\only", "x");
     char previous[MAX_PATH + 1] = {};
     GetCurrentDirectoryA(sizeof previous, previous);

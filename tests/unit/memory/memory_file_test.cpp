@@ -9,6 +9,7 @@
 #include "smbios/memory_exceptions.h"
 #include "tests/unit/memory/memory_image.h"
 #include "tests/unit/memory/update_blocker.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -16,22 +17,14 @@ using memory::MemoryFile;
 
 std::string osText(int error) { return std::strerror(error); }
 
-template <class Error, class Action>
-std::string messageOf(Action action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "(nothing thrown)";
-}
+using test_support::errorTextOf;
 
 TEST(MemoryFile, NamesThatCannotBeOpened) {
     EXPECT_EQ("File name passed in was null or zero-length.",
-              messageOf<memory::AccessError>([] { MemoryFile file(""); }));
+              errorTextOf<memory::AccessError>([] { MemoryFile file(""); }));
     const std::string missing = (std::filesystem::temp_directory_path() / "velmora-no-such-image.img").string();
     EXPECT_EQ("Unable to open memory. File: " + missing + ", OS Error: " + osText(ENOENT),
-              messageOf<memory::AccessError>([&] { MemoryFile file(missing); }));
+              errorTextOf<memory::AccessError>([&] { MemoryFile file(missing); }));
 }
 
 TEST(MemoryFile, ReadsAtImagePositions) {
@@ -64,14 +57,14 @@ TEST(MemoryFile, ReadsThatFail) {
     const MemoryImage image;
     MemoryFile file(image.name());
     std::uint8_t buffer[16];
-    EXPECT_EQ(0u, messageOf<memory::AccessError>([&] { file.readBlock(buffer, MemoryImage::kSize - 8, 16); })
+    EXPECT_EQ(0u, errorTextOf<memory::AccessError>([&] { file.readBlock(buffer, MemoryImage::kSize - 8, 16); })
                       .find("Read error trying to read memory. OS Error: "));
-    EXPECT_EQ(0u, messageOf<memory::AccessError>([&] { file.readByte(MemoryImage::kSize); })
+    EXPECT_EQ(0u, errorTextOf<memory::AccessError>([&] { file.readByte(MemoryImage::kSize); })
                       .find("Read error trying to read memory. OS Error: "));
     // From 2 GiB on the 32-bit file position is negative.
-    EXPECT_EQ(0u, messageOf<memory::OutOfBounds>([&] { file.readByte(0x80000000); })
+    EXPECT_EQ(0u, errorTextOf<memory::OutOfBounds>([&] { file.readByte(0x80000000); })
                       .find("Seek error trying to seek to memory location. OS Error: "));
-    EXPECT_EQ(0u, messageOf<memory::OutOfBounds>([&] { file.writeByte(0xFFFFFFFF, 1); })
+    EXPECT_EQ(0u, errorTextOf<memory::OutOfBounds>([&] { file.writeByte(0xFFFFFFFF, 1); })
                       .find("Seek error trying to seek to memory location. OS Error: "));
     // The file stays usable after each failure.
     EXPECT_EQ(MemoryImage::byteAt(0x10), file.readByte(0x10));
@@ -97,7 +90,7 @@ TEST(MemoryFile, WriteFailsWhenTheImageCannotBeReopened) {
     const MemoryImage image;
     MemoryFile file(image.name());
     const UpdateBlocker blocker(image.path());
-    const std::string message = messageOf<memory::AccessError>([&] { file.writeByte(0x10, 1); });
+    const std::string message = errorTextOf<memory::AccessError>([&] { file.writeByte(0x10, 1); });
     EXPECT_EQ(0u, message.find("Unable to open memory for writing. File: " + image.name() + ", OS Error: "))
         << message;
     EXPECT_EQ(MemoryImage::byteAt(0x20), file.readByte(0x20));

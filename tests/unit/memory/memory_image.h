@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "tests/unit/support/temp_path.h"
+
 // A generated memory image in a temporary file, removed again at the end.
 class MemoryImage {
 public:
@@ -21,10 +23,7 @@ public:
     }
 
     MemoryImage() {
-        static int serial = 0;
-        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = std::filesystem::temp_directory_path() /
-                ("velmora-memory-" + std::to_string(ticks) + "-" + std::to_string(++serial) + ".img");
+        path_ = test_support::uniqueTempPath("memory") += ".img";
         std::vector<char> bytes(kSize);
         for (std::uint32_t i = 0; i < kSize; ++i) bytes[i] = static_cast<char>(byteAt(i));
         std::ofstream out(path_, std::ios::binary);

@@ -18,6 +18,7 @@
 #include "memory/memory_factory.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/smbios_strategy.h"
+#include "tests/unit/support/temp_path.h"
 
 namespace smbios_test {
 
@@ -81,12 +82,7 @@ inline Bytes entryPoint(std::uint32_t address, std::uint16_t length, std::uint16
     return ep;
 }
 
-inline std::filesystem::path uniqueTempPath(const std::string& stem) {
-    static int serial = 0;
-    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    return std::filesystem::temp_directory_path() /
-           ("velmora-" + stem + "-" + std::to_string(ticks) + "-" + std::to_string(++serial));
-}
+using test_support::uniqueTempPath;
 
 // A 1 MiB memory image in a temporary file; filled with a pattern that holds
 // no anchor, then the pieces placed at their addresses.

@@ -8,6 +8,7 @@
 #include "smbios/smbios_strategy.h"
 #include "tests/unit/smbios/smbios_fixtures.h"
 #include "tests/unit/smbios/vector_memory.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -16,12 +17,7 @@ using smbios_test::entryPoint;
 using smbios_test::VectorMemoryScope;
 
 std::string failureOf(smbios::SmbiosMemoryStrategy& strategy, bool strict) {
-    try {
-        strategy.findEntryPoint(strict);
-    } catch (const smbios::ParseException& error) {
-        return error.what();
-    }
-    return "<found>";
+    return test_support::errorTextOf<smbios::ParseException>([&] { strategy.findEntryPoint(strict); });
 }
 
 // An entry point that fails every check: intermediate anchor, checksum,
@@ -66,7 +62,7 @@ TEST(MemoryStrategy, SearchRange) {
         VectorMemoryScope memory;
         memory.place(row.address, entryPoint(0x20000, 0x40, 2));
         smbios::SmbiosMemoryStrategy strategy(0);
-        EXPECT_EQ(failureOf(strategy, true), row.found ? "<found>" : "SMBIOS Header not found in search.");
+        EXPECT_EQ(failureOf(strategy, true), row.found ? "<no error>" : "SMBIOS Header not found in search.");
     }
 }
 
@@ -75,7 +71,7 @@ TEST(MemoryStrategy, StrictValidationListsEveryFailedCheckInOrder) {
     const Bytes broken = brokenEntryPoint();
     memory.place(0xE0000, broken);
     smbios::SmbiosMemoryStrategy lax(0);
-    EXPECT_EQ(failureOf(lax, false), "<found>");
+    EXPECT_EQ(failureOf(lax, false), "<no error>");
 
     smbios::SmbiosMemoryStrategy strict(0);
     EXPECT_EQ(failureOf(strict, true),
@@ -90,7 +86,7 @@ TEST(MemoryStrategy, StrictValidationListsEveryFailedCheckInOrder) {
     // A later valid candidate is still found past the rejected one.
     memory.place(0xF0000, entryPoint(0x20000, 0x40, 2));
     smbios::SmbiosMemoryStrategy strictAgain(0);
-    EXPECT_EQ(failureOf(strictAgain, true), "<found>");
+    EXPECT_EQ(failureOf(strictAgain, true), "<no error>");
     EXPECT_EQ(strictAgain.startAddress, 0xF0000u);
 }
 
@@ -99,7 +95,7 @@ TEST(MemoryStrategy, LengthByteDecidesTheChecksumRangeAndTheLengthCheck) {
         std::uint8_t length;
         const char* failure;
     };
-    for (const Row& row : {Row{0x1F, "<found>"},
+    for (const Row& row : {Row{0x1F, "<no error>"},
                            Row{0x1E, "validation of table entry point failed\n"
                                      "Entry Point Length field is at least 0x1f : 30\n"},
                            Row{0x00, "validation of table entry point failed\n"

@@ -13,6 +13,7 @@
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_table.h"
 #include "tests/unit/smbios/smbios_fixtures.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -28,16 +29,6 @@ std::vector<int> typesIn(const smbios::ISmbiosTable& table, int type = -1) {
     for (auto it = type == -1 ? table.begin() : table.itemsOfType(type); it != table.end(); ++it)
         types.push_back(it->type());
     return types;
-}
-
-template <class Error>
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "<no error>";
 }
 
 const Bytes kTable = join({
@@ -60,51 +51,99 @@ TEST(TableWalk, VisitsEveryStructureUpToTheEndOfTable) {
     EXPECT_EQ(table->structureCount(), 42);
 }
 
-TEST(TableWalk, AnEndOfTableStructureFirstEndsTheWalk) {
-    auto table = tableOf(join({endOfTable(), structure(1, 1, {1}, {"Quor"})}));
-    EXPECT_EQ(typesIn(*table), std::vector<int>{127});
-    EXPECT_TRUE(table->itemsOfType(1) == table->end());
-}
+// Tables that break the rules, each byte literal saying what it is. Every
+// case walks the whole table and reads string 1 of every item: nothing may
+// be read outside the table's buffer.
+struct MalformedTable {
+    const char* label;
+    Bytes bytes;
+    int declaredLength;        // -1: the bytes' own length
+    std::vector<int> types;    // what the walk visits
+    const char* lastString;    // string 1 of the last item visited (null: not checked)
+    bool lastHasOnlyOneString;
+    int zeroAt;                // >= 0: 4 bytes read there from the last item are zeros
+};
 
-TEST(TableWalk, AStructureMustStartFourBytesBeforeTheEnd) {
-    const Bytes first = structure(2, 2, {});  // 6 bytes
-    const Bytes header = {5, 4, 0x05, 0x00};
-    auto fits = tableOf(join({first, header}));
-    EXPECT_EQ(typesIn(*fits), (std::vector<int>{2, 5}));
-    auto tooLate = tableOf(join({first, Bytes(header.begin(), header.begin() + 3)}));
-    EXPECT_EQ(typesIn(*tooLate), (std::vector<int>{2}));
-    // A table too short for any header holds no structure.
-    auto tiny = tableOf(Bytes{1, 4, 0});
-    EXPECT_TRUE(tiny->begin() == tiny->end());
-}
+const Bytes kSystemInformation = structure(1, 1, Bytes(0x17, 0), {"Quor"});
 
-TEST(TableWalk, ADeclaredLengthBeyondTheDeliveredBytesEndsAtTheBytes) {
-    const Bytes bytes = join({structure(1, 1, Bytes(0x17, 0), {"Quor"}), structure(3, 3, {1}, {"unclosed"})});
-    auto table = tableOf(Bytes(bytes.begin(), bytes.end() - 2), 5000);
-    std::vector<int> types;
-    for (auto it = table->begin(); it != table->end(); ++it) {
-        types.push_back(it->type());
-        it->stringAt(1);  // every byte reached stays inside the buffer
+const MalformedTable kMalformedTables[] = {
+    {"an end-of-table structure first ends the walk",
+     join({endOfTable(), structure(1, 1, {1}, {"Quor"})}), -1, {127}, nullptr, false, -1},
+    {"a header that just fits before the end is a structure",
+     join({structure(2, 2, {}),
+           {0x05,           // type 5
+            0x04,           // length: the header alone
+            0x05, 0x00}}),  // handle 0005h; no string set: the table ends here
+     -1, {2, 5}, nullptr, false, -1},
+    {"a header cut short by the end is not",
+     join({structure(2, 2, {}),
+           {0x05,           // type 5
+            0x04,           // length
+            0x05}}),        // half a handle
+     -1, {2}, nullptr, false, -1},
+    {"a table too short for any header holds no structure",
+     {0x01,                 // type 1
+      0x04,                 // length
+      0x00},                // half a handle
+     -1, {}, nullptr, false, -1},
+    {"a declared length beyond the delivered bytes ends at the bytes",
+     join({kSystemInformation,
+           {0x03,                     // type 3
+            0x05,                     // length: header and one byte
+            0x03, 0x00,               // handle 0003h
+            0x01,                     // string 1
+            'u', 'n', 'c', 'l', 'o', 's', 'e', 'd'}}),  // its string, without a NUL
+     5000, {1, 3}, "unclosed", true, -1},
+    {"a structure unclosed at the table's end is cut there",
+     join({kSystemInformation,
+           {0x03,                     // type 3
+            0x05,                     // length
+            0x03, 0x00,               // handle 0003h
+            0x01,                     // string 1
+            'a', 'b', 'c'}}),         // its string runs into the end of the table
+     -1, {1, 3}, "abc", true, -1},
+    {"a formatted area that claims more than the table holds reads as zeros",
+     join({kSystemInformation,
+           {0x09,                     // type 9
+            0x40,                     // length 40h: far past the table's end
+            0x09, 0x00,               // handle 0009h
+            0x07}}),                  // the one formatted byte there is
+     -1, {1, 9}, nullptr, false, 0x3C},
+};
+
+TEST(TableWalk, MalformedTables) {
+    for (const MalformedTable& c : kMalformedTables) {
+        SCOPED_TRACE(c.label);
+        auto table = tableOf(c.bytes, c.declaredLength);
+        std::vector<int> types;
+        const smbios::ISmbiosItem* last = nullptr;
+        for (auto it = table->begin(); it != table->end(); ++it) {
+            types.push_back(it->type());
+            it->stringAt(1);
+            last = &*it;
+        }
+        EXPECT_EQ(types, c.types);
+        if (c.types.empty()) {
+            EXPECT_TRUE(table->begin() == table->end());
+        }
+        if (c.types.size() == 1 && c.types[0] == 127) {
+            EXPECT_TRUE(table->itemsOfType(1) == table->end());
+        }
+        if (last == nullptr) continue;
+        if (c.lastString != nullptr) {
+            EXPECT_STREQ(last->stringAt(1), c.lastString);
+        }
+        if (c.lastHasOnlyOneString) {
+            EXPECT_EQ(test_support::errorTextOf<smbios::StringUnavailable>([&] { last->stringAt(2); }),
+                      "The string does not exist. Bad index caused this error");
+        }
+        if (c.zeroAt >= 0) {
+            std::uint8_t bytesRead[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+            last->readData(static_cast<unsigned>(c.zeroAt), bytesRead, 4);
+            EXPECT_EQ(bytesRead[0], 0);
+            EXPECT_GE(last->bufferSize(), static_cast<std::size_t>(c.zeroAt) + 6);
+        }
     }
-    EXPECT_EQ(types, (std::vector<int>{1, 3}));
-}
-
-TEST(Items, AStructureUnclosedAtTheTableEndIsCutThere) {
-    // The last structure's string runs into the end of the table.
-    const Bytes bytes = join({structure(1, 1, Bytes(0x17, 0), {"Quor"}), Bytes{3, 5, 3, 0, 1, 'a', 'b', 'c'}});
-    auto table = tableOf(bytes);
-    const smbios::ISmbiosItem& item = *table->itemsOfType(3);
-    EXPECT_STREQ(item.stringAt(1), "abc");
-    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { item.stringAt(2); }),
-              "The string does not exist. Bad index caused this error");
-
-    // A formatted area that claims more than the table holds reads as zeros.
-    auto longHeader = tableOf(join({structure(1, 1, Bytes(0x17, 0), {"Quor"}), Bytes{9, 0x40, 9, 0, 7}}));
-    const smbios::ISmbiosItem& claimed = *longHeader->itemsOfType(9);
-    std::uint8_t bytesRead[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    claimed.readData(0x3C, bytesRead, 4);
-    EXPECT_EQ(bytesRead[0], 0);
-    EXPECT_GE(claimed.bufferSize(), 0x42u);
 }
 
 TEST(Items, StringLookup) {
@@ -112,14 +151,14 @@ TEST(Items, StringLookup) {
     const smbios::ISmbiosItem& none = *table->itemsOfType(2);
     const smbios::ISmbiosItem& two = *table->itemsOfType(0);
     EXPECT_STREQ(none.stringAt(1), "");
-    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { none.stringAt(2); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::StringUnavailable>([&] { none.stringAt(2); }),
               "The string does not exist. Bad index caused this error");
     EXPECT_STREQ(two.stringAt(1), "first");
     EXPECT_STREQ(two.stringAt(2), "second");
-    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(3); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::StringUnavailable>([&] { two.stringAt(3); }),
               "The string does not exist. Bad index caused this error");
-    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(0); }), "String does not exist.");
-    EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(255); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::StringUnavailable>([&] { two.stringAt(0); }), "String does not exist.");
+    EXPECT_EQ(test_support::errorTextOf<smbios::StringUnavailable>([&] { two.stringAt(255); }),
               "The string does not exist. Bad index caused this error");
 }
 
@@ -136,13 +175,13 @@ TEST(Items, ReadsStayInsideTheFormattedArea) {
     EXPECT_EQ(out[4], 1);
 
     const std::string outside = "Attempt to access data outside the length of header. offset : ";
-    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(8, out, 1); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::DataOutOfBounds>([&] { item.readData(8, out, 1); }),
               outside + "8, header_length : 10");
-    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(9, out, 0); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::DataOutOfBounds>([&] { item.readData(9, out, 0); }),
               outside + "9, header_length : 10");
-    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(4, out, SIZE_MAX); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::DataOutOfBounds>([&] { item.readData(4, out, SIZE_MAX); }),
               outside + "4, header_length : 10");
-    EXPECT_EQ(errorOf<smbios::DataOutOfBounds>([&] { item.readData(UINT_MAX, out, 2); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::DataOutOfBounds>([&] { item.readData(UINT_MAX, out, 2); }),
               outside + "4294967295, header_length : 10");
 }
 
@@ -172,17 +211,17 @@ TEST(ItemCache, OneItemPerPositionUntilDropped) {
 TEST(ItemCache, ANullEntryIsAnInternalError) {
     auto table = tableOf(kTable);
     table->storeCachedItem(table->tableData(), nullptr);
-    EXPECT_EQ(errorOf<smbios::InternalError>([&] { table->begin()->type(); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table->begin()->type(); }),
               "No null pointers should ever leak into the itemList");
-    EXPECT_EQ(errorOf<smbios::InternalError>([&] { delete table->createItem(nullptr); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { delete table->createItem(nullptr); }),
               "Not a valid header. header is zero.");
 }
 
 TEST(TableErrors, EndIteratorsAndKeyLookup) {
     auto table = tableOf(kTable);
-    EXPECT_EQ(errorOf<smbios::ParameterException>([&] { table->end()->type(); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::ParameterException>([&] { table->end()->type(); }),
               "Programmer error: attempt to dereference a Null iterator.");
-    EXPECT_EQ(errorOf<smbios::NotImplemented>([&] { table->itemsByKey("Manufacturer"); }),
+    EXPECT_EQ(test_support::errorTextOf<smbios::NotImplemented>([&] { table->itemsByKey("Manufacturer"); }),
               "This is an enhanced function call that is not available in the base Smbios library. You must be "
               "using an enhanced library such as Tabulon to use this API");
 }
@@ -195,10 +234,10 @@ TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {
     smbios::SmbiosTable table(std::move(strategies), false);
     strategy->fails = true;
     const int callsBefore = smbios_test::GivenTableStrategy::allCalls;
-    EXPECT_EQ(errorOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
     EXPECT_EQ(smbios_test::GivenTableStrategy::allCalls, callsBefore + 1);
     // The strategies are gone; a second load fails at once, asking none.
-    EXPECT_EQ(errorOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
     EXPECT_EQ(smbios_test::GivenTableStrategy::allCalls, callsBefore + 1);
     // The table read before stays readable.
     EXPECT_EQ(table.begin()->type(), 0);

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
+#include "tests/unit/support/temp_path.h"
 #include "tool/pmquery.h"
 #include "tool/report.h"
 #include "tool/shell_operations.h"
@@ -81,31 +84,18 @@ struct Outcome {
 
 class PMQueryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        library = Library();
-        pmquery::setCollectorEntryPointsForTesting(&kScriptedLibrary);
-        pmquery::setShellOperationsForTesting(&shell);
-        folder = fs::temp_directory_path() /
-                 (std::string("pmquery-test-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override {
-        pmquery::setCollectorEntryPointsForTesting(nullptr);
-        pmquery::setShellOperationsForTesting(nullptr);
-        fs::remove_all(folder);
-    }
+    void SetUp() override { library = Library(); }
 
     Outcome run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "pmquery");
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
+        test_support::captureStdout();
+        test_support::captureStderr();
         const int exitCode = pmquery::runPMQuery(static_cast<int>(arguments.size()), argv.data());
-        std::string out = testing::internal::GetCapturedStdout();
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string out = test_support::capturedStdout();
+        std::string err = test_support::capturedStderr();
         return {exitCode, out, err};
     }
 
@@ -122,7 +112,10 @@ protected:
     }
 
     NoShell shell;
-    fs::path folder;
+    test_support::ScopedSeam<const pmquery::CollectorEntryPoints*> librarySeam{pmquery::setCollectorEntryPointsForTesting,
+                                                                            &kScriptedLibrary};
+    test_support::ScopedSeam<pmquery::ShellOperations*> shellSeam{pmquery::setShellOperationsForTesting, &shell};
+    test_support::TempPath folder{"pmquery-test"};
 };
 
 std::string readBinary(const fs::path& path) {
@@ -281,20 +274,20 @@ TEST(ReportWords, EveryValueClass) {
 }
 
 TEST(ReportWithoutRecord, BothDestinationsRefuseANullRecord) {
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     EXPECT_EQ(pmquery::writePMReportToStdout(nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not read any PM data. pmInfo is null\n");
-    testing::internal::CaptureStderr();
+    EXPECT_EQ(test_support::capturedStderr(), "Could not read any PM data. pmInfo is null\n");
+    test_support::captureStderr();
     EXPECT_EQ(pmquery::writePMReportToFile(nullptr, "report.txt"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not write any PM data. pmInfo is null\n");
+    EXPECT_EQ(test_support::capturedStderr(), "Could not write any PM data. pmInfo is null\n");
     // The folder check comes first.
-    testing::internal::CaptureStderr();
+    test_support::captureStderr();
     EXPECT_EQ(pmquery::writePMReportToFile(nullptr, "no-such-folder-here\\report.txt"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not write to file no-such-folder-here\\report.txt");
+    EXPECT_EQ(test_support::capturedStderr(), "Could not write to file no-such-folder-here\\report.txt");
 }
 
 TEST_F(PMQueryTest, ParentDirectoryCheckTakesOnlyTheLastBackslash) {
-    const fs::path existing = folder;
+    const fs::path existing = folder.path();
     EXPECT_TRUE(pmquery::parentDirectoryExists("report.txt"));          // the current directory
     EXPECT_FALSE(pmquery::parentDirectoryExists("\\report.txt"));       // empty folder part
     EXPECT_FALSE(pmquery::parentDirectoryExists("no-such-folder-here\\report.txt"));

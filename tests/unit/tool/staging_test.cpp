@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
 #include "tool/shell_operations.h"
 #include "tool/staging.h"
 
@@ -33,8 +35,6 @@ public:
 
 class StagingPlanTest : public ::testing::Test {
 protected:
-    void SetUp() override { pmquery::setShellOperationsForTesting(&shell); }
-    void TearDown() override { pmquery::setShellOperationsForTesting(nullptr); }
     std::vector<std::string> stage(int brandStatus, const char* dataLocation) {
         PMInfo info{};
         info.brandStatus = brandStatus;
@@ -43,6 +43,7 @@ protected:
         return shell.log;
     }
     RecordingShell shell;
+    test_support::ScopedSeam<pmquery::ShellOperations*> seam{pmquery::setShellOperationsForTesting, &shell};
 };
 
 TEST_F(StagingPlanTest, DebrandAndStringRebrandCopyTheArchiveFromTheCurrentDirectory) {
@@ -162,12 +163,12 @@ TEST_F(RealStagingTest, CompleteRebrandCopiesImagesWithSubfoldersAndTheLogo) {
 }
 
 TEST_F(RealStagingTest, NothingToCopyIsSilent) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    test_support::captureStdout();
+    test_support::captureStderr();
     stage(1, "");                                       // no lib\debranded_images.jar
     stage(3, (work / "nothing-fetched").string());      // no images, no logo
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(test_support::capturedStdout(), "");
+    EXPECT_EQ(test_support::capturedStderr(), "");
     EXPECT_FALSE(fs::exists(customization() / "debranded_images.jar"));
     EXPECT_FALSE(fs::exists(customization() / "images" / "logo.gif"));
 }
