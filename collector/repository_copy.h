@@ -1,16 +1,14 @@
 #ifndef VELMORA_COLLECTOR_REPOSITORY_COPY_H
 #define VELMORA_COLLECTOR_REPOSITORY_COPY_H
 
-#include <cstddef>
 #include <string>
+
+#include "collector/platform/platform.h"
 
 // Copying a requester's branding files from the controller's repository
 // volume into the local data location, with the system's command interpreter.
 
 namespace collector {
-
-// Paths are at most 259 characters; their buffers hold one more for the NUL.
-constexpr size_t kPathBufferSize = 260;
 
 // Folder layout of the controller's repository volume ("SECUPD"): one folder
 // per requesting management component, row 1 to 8 for requester ids 1 to 8.

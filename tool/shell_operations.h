@@ -1,9 +1,13 @@
 #ifndef VELMORA_TOOL_SHELL_OPERATIONS_H
 #define VELMORA_TOOL_SHELL_OPERATIONS_H
 
+#include <cstddef>
 #include <string>
 
 namespace pmquery {
+
+// Paths are at most 259 characters; their buffers hold one more for the NUL.
+constexpr std::size_t kPathBufferSize = 260;
 
 // The operating-system calls of image staging: the current directory, folder
 // creation and a silent copy. Windows uses the shell (SHCreateDirectoryExA,
@@ -13,7 +17,7 @@ class ShellOperations {
 public:
     virtual ~ShellOperations() = default;
     // The process's current directory; empty when it cannot be read or does
-    // not fit a 260-character buffer.
+    // not fit a path buffer.
     virtual std::string currentDirectory() = 0;
     // Creates `folder` with all missing parents. The result is only informative.
     virtual int createDirectory(const std::string& folder) = 0;

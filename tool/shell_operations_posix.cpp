@@ -35,7 +35,7 @@ void copyEntryInto(const fs::path& entry, const fs::path& targetFolder, std::err
 class PosixShellOperations final : public ShellOperations {
 public:
     std::string currentDirectory() override {
-        char buffer[260] = {};
+        char buffer[kPathBufferSize] = {};
         if (getcwd(buffer, sizeof buffer) == nullptr) return std::string();
         return std::string(buffer);
     }

@@ -27,9 +27,9 @@ std::vector<char> singlePathList(const std::string& path) {
 class WindowsShellOperations final : public ShellOperations {
 public:
     std::string currentDirectory() override {
-        char buffer[MAX_PATH] = {};
-        const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-        if (length == 0 || length >= MAX_PATH) return std::string();
+        char buffer[kPathBufferSize] = {};
+        const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+        if (length == 0 || length >= sizeof buffer) return std::string();
         return std::string(buffer, length);
     }
 

@@ -10,8 +10,7 @@ const char kCustomizationFolder[] = "C:\\quor\\vix\\customization";
 
 namespace {
 
-// Paths are limited to 259 characters plus the terminator.
-constexpr size_t kMaxPathLength = 259;
+constexpr size_t kMaxPathLength = kPathBufferSize - 1;
 
 struct CopyStep {
     std::string source;

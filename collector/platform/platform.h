@@ -1,11 +1,15 @@
 #ifndef VELMORA_COLLECTOR_PLATFORM_PLATFORM_H
 #define VELMORA_COLLECTOR_PLATFORM_PLATFORM_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace collector {
+
+// Paths are at most 259 characters; their buffers hold one more for the NUL.
+constexpr std::size_t kPathBufferSize = 260;
 
 // An opaque module handle as the operating system returns it; null means no library.
 using LibraryHandle = void*;

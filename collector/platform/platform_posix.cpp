@@ -96,7 +96,8 @@ void PosixPlatformImpl::sleep(int32_t seconds) {
 }
 
 std::string PosixPlatformImpl::getCurrentDirectory() {
-    char buffer[261] = {};
+    // A path buffer and one character more: the size the system call is given.
+    char buffer[kPathBufferSize + 1] = {};
     if (getcwd(buffer, sizeof buffer) == nullptr) buffer[0] = '\0';
     return std::string(buffer, strnlen(buffer, sizeof buffer)) + "/";
 }

@@ -101,7 +101,8 @@ void CWindowsImpl::sleep(int32_t seconds) {
 }
 
 std::string CWindowsImpl::getCurrentDirectory() {
-    char buffer[261] = {};
+    // A path buffer and one character more: the size the system call is given.
+    char buffer[kPathBufferSize + 1] = {};
     GetCurrentDirectoryA(sizeof buffer, buffer);
     return std::string(buffer, strnlen(buffer, sizeof buffer)) + "\\";
 }

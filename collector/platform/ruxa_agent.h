@@ -24,8 +24,8 @@ extern const char kRuxaRegistryValue[];
 // current directory read for it.
 constexpr size_t kMaxRuxaCommandLine = 2047;
 
-// Registry texts are read into a 260-byte buffer: at most 259 characters.
-constexpr size_t kMaxRegistryText = 259;
+// Registry texts are read into a path-sized buffer: at most 259 characters.
+constexpr size_t kMaxRegistryText = kPathBufferSize - 1;
 
 // The text a registry read yields from the bytes it delivered: up to the first
 // zero byte, at most kMaxRegistryText characters, whatever the value's size
