@@ -5,7 +5,7 @@ namespace hwinspect {
 bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& out) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits.size() > 16) return false;
+    if (digits.empty()) return false;
     std::uint64_t value = 0;
     for (const char c : digits) {
         unsigned digit;
@@ -19,7 +19,7 @@ bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& out)
             return false;
         }
         const std::uint64_t base = hex ? 16 : 10;
-        if (value > (max - digit) / base) return false;
+        if (digit > max || value > (max - digit) / base) return false;
         value = value * base + digit;
     }
     out = value;
