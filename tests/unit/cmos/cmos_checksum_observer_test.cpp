@@ -143,9 +143,12 @@ TEST_F(ChecksummedCmos, UnknownTypesAndChecksumsPastThePageAreRefused) {
         int location;
         const char* message;
     };
-    for (const Refused& refused : {Refused{4, 0x50, "Unknown checksum type encountered: 4"},
-                                   Refused{0x1F, 0x50, "Unknown checksum type encountered: 1f"},
-                                   Refused{CmosRWChecksumObserver::WordCrc, 0xFF, "Unknown checksum type encountered: 2"}}) {
+    const Refused refusals[] = {
+        {4, 0x50, "Unknown checksum type encountered: 4"},
+        {0x1F, 0x50, "Unknown checksum type encountered: 1f"},
+        {CmosRWChecksumObserver::WordCrc, 0xFF, "Unknown checksum type encountered: 2"},
+    };
+    for (const Refused& refused : refusals) {
         try {
             CmosRWChecksumObserver observer("d4", refused.type, kIndex, kData, 0x40, 0x42, refused.location, &cmos);
             ADD_FAILURE() << refused.message;
