@@ -14,14 +14,11 @@ CmosRWFactory* CmosRWFactory::getFactory() {
 
 CmosRWFactoryImpl::CmosRWFactoryImpl() { setParameter("cmosMapFile", std::string()); }
 
-CmosRWFactoryImpl::~CmosRWFactoryImpl() {
-    delete singleton_;
-    singleton_ = nullptr;
-}
+CmosRWFactoryImpl::~CmosRWFactoryImpl() { singleton_.reset(); }
 
 ICmosRW* CmosRWFactoryImpl::getSingleton() {
-    if (singleton_ == nullptr) singleton_ = makeNew();
-    return singleton_;
+    if (!singleton_) singleton_.reset(makeNew());
+    return singleton_.get();
 }
 
 ICmosRW* CmosRWFactoryImpl::makeNew() {

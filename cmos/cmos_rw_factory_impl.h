@@ -1,6 +1,8 @@
 #ifndef VELMORA_CMOS_CMOS_RW_FACTORY_IMPL_H
 #define VELMORA_CMOS_CMOS_RW_FACTORY_IMPL_H
 
+#include <memory>
+
 #include "cmos/cmos_rw_factory.h"
 #include "factory/tfactory.h"
 
@@ -16,7 +18,7 @@ public:
     ICmosRW* makeNew() override;
 
 private:
-    static inline ICmosRW* singleton_ = nullptr;
+    static inline std::unique_ptr<ICmosRW> singleton_;
 };
 
 }  // namespace cmos
