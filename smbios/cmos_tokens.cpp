@@ -182,7 +182,9 @@ std::ostream& CmosTokenD4::streamify(std::ostream& stream) const {
 CmosTokenD5::CmosTokenD5(const ISmbiosItem& item, cmos::ICmosRW* accessor,
                          std::vector<CmosRWChecksumObserver>& observers)
     : item_(item.clone()), structure_(leadingBytes<17>(item)), accessor_(accessor), observers_(observers) {
-    if (isEncoded()) return;
+    // A structure cut short of its checksum fields declares no checksum; one
+    // made of the zeros read in their place would rewrite CMOS bytes 0 and 1.
+    if (isEncoded() || item.length() <= kD5ChecksumLocation) return;
     const int location = structure_[kD5Location];
     // The stored length byte, not the counted one: a zero byte declares an
     // empty range, which never needs repair.
@@ -267,6 +269,7 @@ std::ostream& CmosTokenD5::streamify(std::ostream& stream) const {
 CmosTokenD6::CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor,
                          std::vector<CmosRWChecksumObserver>& observers)
     : CmosTokenD5(item, accessor, observers), structure_(leadingBytes<21>(item)) {
+    if (item.length() <= kD6ChecksumLocation) return;
     const bool declared = structure_[kD6ChecksumType] != 0 || structure_[kD6Start] != 0 ||
                           structure_[kD6End] != 0 || structure_[kD6ChecksumLocation] != 0;
     if (!declared) return;

@@ -84,9 +84,13 @@ void TokenTable::addCmosTokenStructure(const ISmbiosItem& item) {
     const auto header = token_detail::leadingBytes<12>(item);
     std::ostringstream description;
     description << item;
-    addChecksumObserver(observers, description.str(), header[kChecksumType], token_detail::word(header, kIndexPort),
-                        token_detail::word(header, kDataPort), header[kChecksumStart], header[kChecksumEnd],
-                        header[kChecksumLocation], cmosAccessor());
+    // A header cut short of its checksum fields declares no checksum.
+    if (item.length() > kChecksumLocation) {
+        addChecksumObserver(observers, description.str(), header[kChecksumType],
+                            token_detail::word(header, kIndexPort), token_detail::word(header, kDataPort),
+                            header[kChecksumStart], header[kChecksumEnd], header[kChecksumLocation],
+                            cmosAccessor());
+    }
 
     std::uint8_t entry[CmosTokenD4::kEntrySize];
     for (unsigned index = 0;

@@ -231,6 +231,7 @@ TEST_F(CmosTokens, ShortProtectedStringsReadMissingFieldsAsZero) {
     // Token id and length only: no ports, no location.
     smbios::TokenTable& table = build({smbios_test::structure(0xD5, 0xD500, {0x34, 0x12, 0x00}, {"text"})});
     const smbios::IToken& token = *table[0x1234];
+    EXPECT_EQ(tokens->observerCount(), 0u) << "no checksum made of missing fields";
     EXPECT_EQ(token.getStringLength(), 1u);
     std::uint16_t index = 1, data = 1;
     std::uint8_t location = 1;
