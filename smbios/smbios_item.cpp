@@ -4,8 +4,10 @@
 #include <ios>
 #include <iomanip>
 #include <limits>
+#include <new>
 
 #include "smbios/smbios_exceptions.h"
+#include "smbios/smbios_structure.h"
 
 namespace smbios {
 
@@ -33,29 +35,76 @@ std::ostream& operator<<(std::ostream& stream, const ISmbiosItem& item) { return
 namespace {
 
 // The buffer size that keeps every read of an item inside its buffer: the
-// header, the formatted area and two closing NULs at least.
-std::size_t completeSize(const std::uint8_t* bytes, std::size_t byteCount) {
-    const std::size_t formattedLength = byteCount > 1 ? bytes[1] : 0;
-    std::size_t needed = (formattedLength > 4 ? formattedLength : 4) + 2;
-    const bool closed = byteCount >= 2 && bytes[byteCount - 1] == 0 && bytes[byteCount - 2] == 0;
-    const std::size_t withClosingNuls = closed ? byteCount : byteCount + 2;
+// structure as measured, two closing NULs where the table cut it short, and
+// at least the header and the whole formatted area.
+std::size_t completeSize(const std::uint8_t* bytes, const StructureExtent& extent) {
+    const std::size_t formattedLength = extent.size > 1 ? bytes[1] : 0;
+    const std::size_t needed = (formattedLength > 4 ? formattedLength : 4) + 2;
+    const std::size_t withClosingNuls = extent.closed ? extent.size : extent.size + 2;
     return withClosingNuls > needed ? withClosingNuls : needed;
 }
 
 }  // namespace
 
-SmbiosItem::SmbiosItem(const std::uint8_t* bytes, std::size_t byteCount)
-    : buffer(new std::uint8_t[completeSize(bytes, byteCount)]()), size(completeSize(bytes, byteCount)) {
-    if (byteCount > 0) std::memcpy(buffer.get(), bytes, byteCount);
+namespace {
+
+// Storage of dropped items, ready for the next ones. Per thread, so no lock
+// is needed; bounded, so a burst of items does not stay reserved for ever.
+struct FreeStorage {
+    FreeStorage* next;
+};
+constexpr std::size_t kMaxFreeItems = 4096;
+thread_local FreeStorage* freeItems = nullptr;
+thread_local std::size_t freeItemCount = 0;
+
+}  // namespace
+
+void* SmbiosItem::operator new(std::size_t bytes) {
+    if (bytes == sizeof(SmbiosItem) && freeItems != nullptr) {
+        FreeStorage* storage = freeItems;
+        freeItems = storage->next;
+        --freeItemCount;
+        return storage;
+    }
+    return ::operator new(bytes);
+}
+
+void SmbiosItem::operator delete(void* storage, std::size_t bytes) {
+    if (storage == nullptr) return;
+    if (bytes == sizeof(SmbiosItem) && freeItemCount < kMaxFreeItems) {
+        freeItems = new (storage) FreeStorage{freeItems};
+        ++freeItemCount;
+        return;
+    }
+    ::operator delete(storage);
+}
+
+void SmbiosItem::allocate(std::size_t byteCount) {
+    size = byteCount;
+    if (byteCount <= kInlineBytes) {
+        buffer = std::unique_ptr<std::uint8_t[], ReleaseBytes>(inlineBytes, ReleaseBytes{false});
+    } else {
+        buffer = std::unique_ptr<std::uint8_t[], ReleaseBytes>(new std::uint8_t[byteCount], ReleaseBytes{true});
+    }
+}
+
+SmbiosItem::SmbiosItem(const std::uint8_t* bytes, std::size_t available) {
+    const StructureExtent extent = measureStructure(bytes, available);
+    allocate(completeSize(bytes, extent));
+    if (extent.size > 0) std::memcpy(buffer.get(), bytes, extent.size);
+    std::memset(buffer.get() + extent.size, 0, size - extent.size);
+}
+
+SmbiosItem::SmbiosItem(const SmbiosItem& other) : ISmbiosItem() {
+    allocate(other.size);
+    std::memcpy(buffer.get(), other.buffer.get(), size);
 }
 
 SmbiosItem::~SmbiosItem() = default;
 
-std::unique_ptr<ISmbiosItem> SmbiosItem::clone() { return std::make_unique<SmbiosItem>(buffer.get(), size); }
+std::unique_ptr<ISmbiosItem> SmbiosItem::clone() { return std::make_unique<SmbiosItem>(*this); }
 
-std::unique_ptr<const ISmbiosItem> SmbiosItem::clone() const {
-    return std::make_unique<const SmbiosItem>(buffer.get(), size);
-}
+std::unique_ptr<const ISmbiosItem> SmbiosItem::clone() const { return std::make_unique<const SmbiosItem>(*this); }
 
 std::ostream& SmbiosItem::print(std::ostream& stream) const {
     if (!buffer || size < 4) return stream << "operator << on an uninitialized SmbiosItem!";

@@ -3,10 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "smbios/smbios_entry_point.h"
@@ -80,10 +80,20 @@ public:
     std::size_t tableEnd() const;
 
     // The item at `position`, from the cache or built, corrected and cached.
-    ISmbiosItem& itemAt(const std::uint8_t* position);
+    // Const, because reading a table through a const iterator still fills
+    // the cache: the cache is bookkeeping, not part of the table's value.
+    ISmbiosItem& itemAt(const std::uint8_t* position) const;
 
 private:
-    std::map<const std::uint8_t*, std::unique_ptr<ISmbiosItem>> itemCache;
+    // The items handed out so far, ordered by position. A walk reaches the
+    // structures in buffer order, so filling the cache only ever appends.
+    using CacheEntry = std::pair<const std::uint8_t*, std::unique_ptr<ISmbiosItem>>;
+    std::vector<CacheEntry>::iterator cacheSlot(const std::uint8_t* position) const;
+    void cacheItem(const std::uint8_t* position, std::unique_ptr<ISmbiosItem> item) const;
+
+    mutable std::vector<CacheEntry> itemCache;
+    // Where the last lookup ended: the next one of a walk is there or behind it.
+    mutable std::size_t lastHit = 0;
     bool rawAccess = true;
     bool strictValidation;
     std::unique_ptr<SmbiosWorkaroundTable> workarounds;

@@ -183,6 +183,33 @@ TEST(TableErrors, EndIteratorsAndKeyLookup) {
               "using an enhanced library such as Tabulon to use this API");
 }
 
+// A table of somebody else's making: the iterators cannot walk it.
+class ForeignTable : public smbios::ISmbiosTable {
+public:
+    smbios::ConstSmbiosTableIterator begin() const override { return smbios::ConstSmbiosTableIterator(this); }
+    smbios::SmbiosTableIterator begin() override { return smbios::SmbiosTableIterator(this); }
+    smbios::ConstSmbiosTableIterator end() const override { return {}; }
+    smbios::SmbiosTableIterator end() override { return {}; }
+    smbios::ConstSmbiosTableIterator itemsByKey(const std::string&) const override { return {}; }
+    smbios::SmbiosTableIterator itemsByKey(const std::string&) override { return {}; }
+    smbios::ConstSmbiosTableIterator itemsOfType(int type) const override { return {this, type}; }
+    smbios::SmbiosTableIterator itemsOfType(int type) override { return {this, type}; }
+    void setRawAccess(bool) override {}
+    void dropItemCache() override {}
+    void loadTable() override {}
+    int structureCount() const override { return 0; }
+    void copyEntryPoint(smbios::SmbiosEntryPoint&) const override {}
+    std::ostream& print(std::ostream& stream) const override { return stream; }
+};
+
+TEST(TableErrors, AnotherKindOfTableCannotBeWalked) {
+    ForeignTable foreign;
+    const smbios::ISmbiosTable& constForeign = foreign;
+    const std::string message = "Smbios table not found or not initialized";
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { foreign.begin(); }), message);
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { constForeign.itemsOfType(1); }), message);
+}
+
 TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {
     auto failing = std::make_unique<smbios_test::GivenTableStrategy>(kTable);
     smbios_test::GivenTableStrategy* strategy = failing.get();
