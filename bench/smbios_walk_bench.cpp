@@ -93,22 +93,26 @@ std::unique_ptr<smbios::SmbiosTable> tableOf(const Bytes& bytes) {
 // Every string of an item, by number, as a caller reads them; the item's
 // buffer says where its string set ends, so no lookup has to fail.
 std::size_t readStrings(const smbios::ISmbiosItem& item) {
+    const char* text = item.stringAt(1);
+    const char* const end = text + (item.bufferSize() - item.length());
     std::size_t characters = 0;
-    const char* const first = item.stringAt(1);
-    const char* const end = first + (item.bufferSize() - item.length());
-    for (unsigned number = 1; number <= 255; ++number) {
-        const char* text = item.stringAt(static_cast<std::uint8_t>(number));
+    for (unsigned number = 1;;) {
         const std::size_t length = std::strlen(text);
         characters += length;
         const char* following = text + length + 1;
-        if (length == 0 || following >= end || *following == '\0') break;
+        if (length == 0 || following >= end || *following == '\0' || ++number > 255) break;
+        text = item.stringAt(static_cast<std::uint8_t>(number));
     }
     return characters;
 }
 
+// One dereference per structure, every string read once.
 std::size_t walkLibrary(const smbios::ISmbiosTable& table) {
     std::size_t characters = 0;
-    for (auto it = table.begin(); it != table.end(); ++it) characters += it->type() + readStrings(*it);
+    for (auto it = table.begin(); it != table.end(); ++it) {
+        const smbios::ISmbiosItem& item = *it;
+        characters += item.type() + readStrings(item);
+    }
     return characters;
 }
 

@@ -50,10 +50,21 @@ namespace {
 
 // Storage of dropped items, ready for the next ones. Per thread, so no lock
 // is needed; bounded, so a burst of items does not stay reserved for ever.
+// Off in the sanitizer builds, which must see every use of a dropped item.
 struct FreeStorage {
     FreeStorage* next;
 };
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kMaxFreeItems = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr std::size_t kMaxFreeItems = 0;
+#else
 constexpr std::size_t kMaxFreeItems = 4096;
+#endif
+#else
+constexpr std::size_t kMaxFreeItems = 4096;
+#endif
 thread_local FreeStorage* freeItems = nullptr;
 thread_local std::size_t freeItemCount = 0;
 
@@ -88,11 +99,13 @@ void SmbiosItem::allocate(std::size_t byteCount) {
     }
 }
 
-SmbiosItem::SmbiosItem(const std::uint8_t* bytes, std::size_t available) {
-    const StructureExtent extent = measureStructure(bytes, available);
+SmbiosItem::SmbiosItem(const std::uint8_t* bytes, std::size_t available)
+    : SmbiosItem(bytes, measureStructure(bytes, available)) {}
+
+SmbiosItem::SmbiosItem(const std::uint8_t* bytes, const StructureExtent& extent) {
     allocate(completeSize(bytes, extent));
     if (extent.size > 0) std::memcpy(buffer.get(), bytes, extent.size);
-    std::memset(buffer.get() + extent.size, 0, size - extent.size);
+    if (size > extent.size) std::memset(buffer.get() + extent.size, 0, size - extent.size);
 }
 
 SmbiosItem::SmbiosItem(const SmbiosItem& other) : ISmbiosItem() {
@@ -144,26 +157,38 @@ std::uint8_t* SmbiosItem::copyBuffer(std::size_t& outSize) const {
 
 std::size_t SmbiosItem::bufferSize() const { return size; }
 
+namespace {
+
+// The failures of a string lookup, kept out of the lookup's own code.
+[[noreturn]] __attribute__((noinline, cold)) void throwStringMissing(const char* message) {
+    throw StringUnavailableImpl(message);
+}
+
+[[noreturn]] __attribute__((noinline, cold)) void throwStringOverflow(const std::uint8_t* position,
+                                                                      const std::uint8_t* base, std::size_t size) {
+    ParseExceptionImpl error(
+        "Overflow while getting byte data at location: cur_loc >= base_loc + header_size\n cur_loc : "
+        "%(cur_loc)i\n base_loc : %(base_loc)i\n header_size : %(header_size)i ");
+    error.setParameter("cur_loc", static_cast<int>(reinterpret_cast<std::uintptr_t>(position)));
+    error.setParameter("base_loc", static_cast<int>(reinterpret_cast<std::uintptr_t>(base)));
+    error.setParameter("header_size", static_cast<int>(size));
+    throw error;
+}
+
+}  // namespace
+
 const char* SmbiosItem::stringAt(std::uint8_t number) const {
-    if (number == 0) throw StringUnavailableImpl("String does not exist.");
+    if (number == 0) throwStringMissing("String does not exist.");
     const std::uint8_t* const base = buffer.get();
     const std::uint8_t* const end = base + size;
-    const std::uint8_t* position = base + length();
+    const std::uint8_t* position = base + base[1];  // behind the formatted area
     for (unsigned step = 1; step < number; ++step) {
         // Past the current string and its NUL; the item's buffer always ends
         // in two NULs, so the walk stops inside it.
         const void* nul = std::memchr(position, 0, static_cast<std::size_t>(end - position));
         position = nul != nullptr ? static_cast<const std::uint8_t*>(nul) + 1 : end;
-        if (position >= end) {
-            ParseExceptionImpl error(
-                "Overflow while getting byte data at location: cur_loc >= base_loc + header_size\n cur_loc : "
-                "%(cur_loc)i\n base_loc : %(base_loc)i\n header_size : %(header_size)i ");
-            error.setParameter("cur_loc", static_cast<int>(reinterpret_cast<std::uintptr_t>(position)));
-            error.setParameter("base_loc", static_cast<int>(reinterpret_cast<std::uintptr_t>(base)));
-            error.setParameter("header_size", static_cast<int>(size));
-            throw error;
-        }
-        if (*position == 0) throw StringUnavailableImpl("The string does not exist. Bad index caused this error");
+        if (position >= end) throwStringOverflow(position, base, size);
+        if (*position == 0) throwStringMissing("The string does not exist. Bad index caused this error");
     }
     return reinterpret_cast<const char*>(position);
 }

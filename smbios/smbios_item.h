@@ -6,6 +6,8 @@
 #include <memory>
 #include <ostream>
 
+#include "smbios/smbios_structure.h"
+
 namespace smbios {
 
 class SmbiosWorkaroundTable;
@@ -42,6 +44,8 @@ public:
     // with zeros, so the buffer always holds the whole formatted area and
     // ends in two NULs.
     SmbiosItem(const std::uint8_t* bytes, std::size_t available);
+    // The same for a structure already measured (measureStructure).
+    SmbiosItem(const std::uint8_t* bytes, const StructureExtent& extent);
     SmbiosItem(const SmbiosItem& other);
     SmbiosItem& operator=(const SmbiosItem&) = delete;
     ~SmbiosItem() override;
@@ -70,7 +74,7 @@ public:
 private:
     // Most structures are short: their bytes live inside the item, so that
     // building one costs a single allocation. Longer ones go to the heap.
-    static constexpr std::size_t kInlineBytes = 64;
+    static constexpr std::size_t kInlineBytes = 128;
     struct ReleaseBytes {
         bool onHeap;
         void operator()(std::uint8_t* bytes) const {

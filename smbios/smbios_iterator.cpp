@@ -1,7 +1,6 @@
 #include "smbios/smbios_iterator.h"
 
 #include "smbios/smbios_exceptions.h"
-#include "smbios/smbios_structure.h"
 #include "smbios/smbios_table.h"
 
 namespace smbios {
@@ -47,9 +46,7 @@ void SmbiosTableIteratorBase::advance() {
             // The next structure starts behind the two NULs that close this
             // one's string set.
             const std::size_t offset = static_cast<std::size_t>(position - data);
-            // (A table reloaded shorter leaves no room behind an old position.)
-            const StructureExtent extent =
-                offset < end ? measureStructure(position, end - offset) : StructureExtent{0, false};
+            const StructureExtent extent = source->extentAt(position);
             const std::size_t next = offset + extent.size;
             position = extent.closed && startsInside(next) ? data + next : nullptr;
         }

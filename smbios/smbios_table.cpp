@@ -48,7 +48,10 @@ void SmbiosTable::loadTable() {
     if (!rawAccess) dropItemCache();
     for (const std::unique_ptr<SmbiosStrategy>& strategy : strategies) {
         try {
-            if (strategy->getSmbiosTable(tableBuffer, entryPoint, strictValidation)) return;
+            if (strategy->getSmbiosTable(tableBuffer, entryPoint, strictValidation)) {
+                lastMeasured = nullptr;
+                return;
+            }
         } catch (...) {
             // A strategy that cannot deliver is passed over; the next one tries.
         }
@@ -135,11 +138,25 @@ ISmbiosItem* SmbiosTable::createItem(const std::uint8_t* position) const {
     // The item measures the structure within what is left of the table, so
     // nothing is ever read outside the table's buffer; a structure the table
     // cuts short is completed by the item.
-    const std::size_t end = tableEnd();
-    const std::size_t start = static_cast<std::size_t>(position - tableData());
-    std::unique_ptr<SmbiosItem> item(new SmbiosItem(position, start < end ? end - start : 0));
+    std::unique_ptr<SmbiosItem> item(new SmbiosItem(position, extentAt(position)));
     if (!rawAccess) item->applyWorkarounds(workarounds.get());
     return item.release();
+}
+
+StructureExtent SmbiosTable::extentAt(const std::uint8_t* position) const {
+    if (position != lastMeasured) {
+        const std::uint8_t* data = tableData();
+        const std::size_t end = tableEnd();
+        // Pointer comparison through integers: a position of another buffer
+        // (a table reloaded since) has nothing of this one left to measure.
+        const auto at = reinterpret_cast<std::uintptr_t>(position);
+        const auto base = reinterpret_cast<std::uintptr_t>(data);
+        const std::size_t start = at - base;
+        lastExtent = data != nullptr && at >= base && start < end ? measureStructure(position, end - start)
+                                                                  : StructureExtent{0, false};
+        lastMeasured = position;
+    }
+    return lastExtent;
 }
 
 ISmbiosItem& SmbiosTable::itemAt(const std::uint8_t* position) const {

@@ -13,6 +13,7 @@
 #include "smbios/smbios_item.h"
 #include "smbios/smbios_iterator.h"
 #include "smbios/smbios_strategy.h"
+#include "smbios/smbios_structure.h"
 
 namespace smbios {
 
@@ -79,6 +80,11 @@ public:
     const std::uint8_t* tableData() const { return tableBuffer.data.get(); }
     std::size_t tableEnd() const;
 
+    // How far the structure at `position` reaches within the table. A walk
+    // measures each structure once: the item built for it and the step past
+    // it share the measure.
+    StructureExtent extentAt(const std::uint8_t* position) const;
+
     // The item at `position`, from the cache or built, corrected and cached.
     // Const, because reading a table through a const iterator still fills
     // the cache: the cache is bookkeeping, not part of the table's value.
@@ -94,6 +100,9 @@ private:
     mutable std::vector<CacheEntry> itemCache;
     // Where the last lookup ended: the next one of a walk is there or behind it.
     mutable std::size_t lastHit = 0;
+    // The last structure measured, and its extent.
+    mutable const std::uint8_t* lastMeasured = nullptr;
+    mutable StructureExtent lastExtent{0, false};
     bool rawAccess = true;
     bool strictValidation;
     std::unique_ptr<SmbiosWorkaroundTable> workarounds;
