@@ -109,10 +109,7 @@ std::size_t readStrings(const smbios::ISmbiosItem& item) {
 // One dereference per structure, every string read once.
 std::size_t walkLibrary(const smbios::ISmbiosTable& table) {
     std::size_t characters = 0;
-    for (auto it = table.begin(); it != table.end(); ++it) {
-        const smbios::ISmbiosItem& item = *it;
-        characters += item.type() + readStrings(item);
-    }
+    for (const smbios::ISmbiosItem& item : table) characters += item.type() + readStrings(item);
     return characters;
 }
 

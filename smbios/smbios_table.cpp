@@ -109,6 +109,11 @@ std::vector<SmbiosTable::CacheEntry>::iterator SmbiosTable::cacheSlot(const std:
 }
 
 void SmbiosTable::cacheItem(const std::uint8_t* position, std::unique_ptr<ISmbiosItem> item) const {
+    if (itemCache.empty() || std::less<const std::uint8_t*>()(itemCache.back().first, position)) {
+        itemCache.emplace_back(position, std::move(item));
+        lastHit = itemCache.size() - 1;
+        return;
+    }
     const auto slot = cacheSlot(position);
     if (slot != itemCache.end() && slot->first == position) {
         slot->second = std::move(item);
@@ -126,11 +131,6 @@ ISmbiosItem* SmbiosTable::findCachedItem(const std::uint8_t* position) const {
 
 void SmbiosTable::storeCachedItem(const std::uint8_t* position, ISmbiosItem* item) {
     cacheItem(position, std::unique_ptr<ISmbiosItem>(item));
-}
-
-std::size_t SmbiosTable::tableEnd() const {
-    const std::size_t declared = entryPoint.tableLength;
-    return declared < tableBuffer.size ? declared : tableBuffer.size;
 }
 
 ISmbiosItem* SmbiosTable::createItem(const std::uint8_t* position) const {

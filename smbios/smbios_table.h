@@ -78,7 +78,10 @@ public:
     // The raw table the iterators walk, and where it ends: the smaller of the
     // entry point's table length and the bytes the strategy delivered.
     const std::uint8_t* tableData() const { return tableBuffer.data.get(); }
-    std::size_t tableEnd() const;
+    std::size_t tableEnd() const {
+        const std::size_t declared = entryPoint.tableLength;
+        return declared < tableBuffer.size ? declared : tableBuffer.size;
+    }
 
     // How far the structure at `position` reaches within the table. A walk
     // measures each structure once: the item built for it and the step past
