@@ -182,7 +182,13 @@ const char* SmbiosItem::stringAt(std::uint8_t number) const {
     const std::uint8_t* const base = buffer.get();
     const std::uint8_t* const end = base + size;
     const std::uint8_t* position = base + base[1];  // behind the formatted area
-    for (unsigned step = 1; step < number; ++step) {
+    unsigned step = 1;
+    // Strings are mostly read in order: go on from the last one found.
+    if (lastStringNumber != 0 && lastStringNumber <= number) {
+        step = lastStringNumber;
+        position = lastString;
+    }
+    for (; step < number; ++step) {
         // Past the current string and its NUL; the item's buffer always ends
         // in two NULs, so the walk stops inside it.
         const void* nul = std::memchr(position, 0, static_cast<std::size_t>(end - position));
@@ -190,6 +196,8 @@ const char* SmbiosItem::stringAt(std::uint8_t number) const {
         if (position >= end) throwStringOverflow(position, base, size);
         if (*position == 0) throwStringMissing("The string does not exist. Bad index caused this error");
     }
+    lastStringNumber = number;
+    lastString = position;
     return reinterpret_cast<const char*>(position);
 }
 

@@ -85,6 +85,11 @@ private:
 
     std::unique_ptr<std::uint8_t[], ReleaseBytes> buffer;
     std::size_t size = 0;
+    // The last string found and its number (0: none yet). The buffer is
+    // written only by applyWorkarounds, before the item is handed out and so
+    // before any lookup.
+    mutable std::uint8_t lastStringNumber = 0;
+    mutable const std::uint8_t* lastString = nullptr;
     std::uint8_t inlineBytes[kInlineBytes];
 };
 
