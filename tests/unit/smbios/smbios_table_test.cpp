@@ -119,6 +119,12 @@ TEST(Items, StringLookup) {
     EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(0); }), "String does not exist.");
     EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(255); }),
               "The string does not exist. Bad index caused this error");
+    // Lookups in any order give the same strings (a lookup goes on from the last).
+    auto three = tableOf(join({structure(0, 0, {1, 2, 3}, {"a", "bb", "ccc"}), endOfTable()}));
+    const smbios::ISmbiosItem& item = *three->begin();
+    std::string order;
+    for (std::uint8_t number : {3, 1, 2, 3, 2, 1, 3}) order += std::string(item.stringAt(number)) + " ";
+    EXPECT_EQ(order, "ccc a bb ccc bb a ccc ");
 }
 
 TEST(Items, ReadsStayInsideTheFormattedArea) {
