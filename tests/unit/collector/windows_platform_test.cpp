@@ -132,23 +132,33 @@ TEST_F(WindowsPlatformTest, BridgeLibraryExportsArePlainNames) {
 // A key of the tests' own, so the agent's key is left to the end-to-end scenarios.
 const char kTestKey[] = "SOFTWARE\\Velmora Tests\\Registry";
 
+// The key is made in both registry views: the process's own (the 32-bit
+// view, WOW6432Node, for the 32-bit build) and the 64-bit one; for the 64-bit
+// build they are the same key.
 class RegistryTest : public WindowsPlatformTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        for (int view = 0; view < 2; ++view) {
+            ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0,
+                                      KEY_SET_VALUE | (view ? KEY_WOW64_64KEY : 0), nullptr, &keys[view], nullptr),
+                      ERROR_SUCCESS);
+        }
     }
     void TearDown() override {
-        RegCloseKey(key);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
+        for (int view = 0; view < 2; ++view) {
+            RegCloseKey(keys[view]);
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kTestKey, view ? KEY_WOW64_64KEY : 0, 0);
+        }
         WindowsPlatformTest::TearDown();
     }
-    void set(const char* name, DWORD type, const std::string& bytes) {
-        ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size())),
-                  ERROR_SUCCESS);
+    void set(const char* name, DWORD type, const std::string& bytes, bool onlyOwnView = false) {
+        for (int view = 0; view < (onlyOwnView ? 1 : 2); ++view) {
+            ASSERT_EQ(RegSetValueExA(keys[view], name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                     static_cast<DWORD>(bytes.size())),
+                      ERROR_SUCCESS);
+        }
     }
-    HKEY key = nullptr;
+    HKEY keys[2] = {nullptr, nullptr};
 };
 
 TEST_F(RegistryTest, ReadsAtMost259CharactersWhateverTheValueHolds) {
@@ -171,6 +181,20 @@ TEST_F(RegistryTest, ReadsAtMost259CharactersWhateverTheValueHolds) {
         EXPECT_EQ(platform.readRegistryString(kTestKey, c.value, true), c.expected) << c.value;
     }
     EXPECT_EQ(platform.readRegistryString("SOFTWARE\\Velmora Tests\\No Such Key", "plain", false), "");
+}
+
+TEST_F(RegistryTest, TheOwnViewIsTheProcesssOne) {
+    set("own", REG_SZ, std::string("2.0\0", 4), true);
+
+    EXPECT_EQ(platform.readRegistryString(kTestKey, "own", false), "2.0");
+#ifdef _WIN64
+    EXPECT_EQ(platform.readRegistryString(kTestKey, "own", true), "2.0");
+#else
+    // A 32-bit process on 64-bit Windows writes below WOW6432Node, which the
+    // 64-bit view shows under that name only.
+    EXPECT_EQ(platform.readRegistryString(kTestKey, "own", true), "");
+    EXPECT_EQ(platform.readRegistryString("SOFTWARE\\WOW6432Node\\Velmora Tests\\Registry", "own", true), "2.0");
+#endif
 }
 
 }  // namespace
