@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "collector/bridge/bridge_interface.h"
 #include "collector/platform/windows_impl.h"
@@ -128,6 +130,65 @@ TEST_F(WindowsPlatformTest, BridgeLibraryExportsArePlainNames) {
     platform.freeLibrary(nullptr);
     EXPECT_EQ(platform.loadLibrary("velmora-no-such-library.dll"), nullptr);
 }
+
+#if !defined(_WIN64)
+// Only 32-bit Windows has more than one calling convention; the bridge
+// library's exports are __stdcall there.
+
+// Calls a function with 32-bit arguments pushed right to left and returns
+// how many bytes of them the function itself removed from the stack: all
+// of them for __stdcall, none for __cdecl.
+int argumentBytesRemovedByCallee(void* function, const uint32_t* arguments, int count) {
+    int moved = 0;
+    asm volatile(
+        "movl %%esp, %%esi\n\t"  // esi survives the call under either convention
+        "movl %[count], %%ecx\n"
+        "1:\n\t"
+        "testl %%ecx, %%ecx\n\t"
+        "jz 2f\n\t"
+        "pushl -4(%[arguments],%%ecx,4)\n\t"
+        "decl %%ecx\n\t"
+        "jmp 1b\n"
+        "2:\n\t"
+        "call *%[function]\n\t"
+        "movl %%esp, %%eax\n\t"
+        "subl %%esi, %%eax\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=&a"(moved)
+        : [function] "r"(function), [arguments] "r"(arguments), [count] "g"(count)
+        : "ecx", "edx", "esi", "memory", "cc");
+    return moved + 4 * count;
+}
+
+TEST_F(WindowsPlatformTest, BridgeExportsRemoveTheirOwnArguments) {
+    collector::LibraryHandle library = platform.loadLibrary(bridge::kLibraryFileName);
+    ASSERT_NE(library, nullptr);
+    uint8_t length = 0;
+    int32_t status = -2;
+    uint8_t request[bridge::kCommandBlockSize] = {};
+    uint8_t response[bridge::kCommandBlockSize] = {};
+    const auto address = [](void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); };
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> arguments;
+    };
+    for (const Case& c : {
+             Case{bridge::kGetStatus, {0, 1000, address(&length), address(&status)}},
+             Case{bridge::kGetReBrand, {0, 1000, address(&length), address(&status)}},
+             Case{bridge::kGetDefaultBrand, {0, 1000, address(&length), address(&status)}},
+             Case{bridge::kGetSecureUpdatePmData, {0, 6, 250, 0, 0, 1000, address(&length), address(&status)}},
+             Case{bridge::kEndSecureUpdate, {0, 6, 0, 0, 1000, address(&length), address(&status)}},
+             Case{bridge::kCommand, {address(request), address(response)}},
+         }) {
+        void* function = reinterpret_cast<void*>(platform.getProcAddress(library, c.name));
+        ASSERT_NE(function, nullptr) << c.name;
+        EXPECT_EQ(argumentBytesRemovedByCallee(function, c.arguments.data(), static_cast<int>(c.arguments.size())),
+                  static_cast<int>(4 * c.arguments.size()))
+            << c.name;
+    }
+    platform.freeLibrary(library);
+}
+#endif
 
 // A key of the tests' own, so the agent's key is left to the end-to-end scenarios.
 const char kTestKey[] = "SOFTWARE\\Velmora Tests\\Registry";
