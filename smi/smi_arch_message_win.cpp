@@ -1,0 +1,8 @@
+// Windows build only.
+#include "smi/smi_arch_message.h"
+
+namespace smi {
+
+const char* smiArchUnavailableMessage() { return "SMI calls are not yet implemented on Windows."; }
+
+}  // namespace smi

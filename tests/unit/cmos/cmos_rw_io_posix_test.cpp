@@ -1,0 +1,69 @@
+// The real CMOS ports on Linux, through /dev/port.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cmos/cmos_rw_factory.h"
+#include "cmos/cmos_rw_io.h"
+#include "smbios/smbios_exceptions.h"
+
+namespace {
+
+constexpr std::uint32_t kRtcIndex = 0x70;
+constexpr std::uint32_t kRtcData = 0x71;
+constexpr std::uint32_t kStatusRegisterB = 0x0B;
+
+// Reads the RTC's status register B, which the clock keeps steady. Needs
+// /dev/port and the right to open it (root); elsewhere construction must say
+// why it failed, and the test is skipped.
+TEST(CmosRWIoPosix, ReadsTheClocksStatusRegisterThroughDevPort) {
+    const int probe = ::open("/dev/port", O_RDWR | O_CLOEXEC);
+    const int openError = errno;
+    if (probe < 0) {
+        try {
+            cmos::CmosRWIo io;
+            ADD_FAILURE() << "constructed without /dev/port";
+        } catch (const smbios::NotImplemented& e) {
+            EXPECT_EQ(std::string("Error loading DLLs needed to call functions to read CMOS. /dev/port: ") +
+                          std::strerror(openError),
+                      e.what());
+        }
+        GTEST_SKIP() << "/dev/port cannot be opened here (" << std::strerror(openError)
+                     << "); run as root on a machine with one to read the real ports";
+    }
+    std::uint8_t index = kStatusRegisterB;
+    std::uint8_t expected = 0;
+    const bool direct = ::pwrite(probe, &index, 1, kRtcIndex) == 1 && ::pread(probe, &expected, 1, kRtcData) == 1;
+    ::close(probe);
+    ASSERT_TRUE(direct) << "the ports cannot be reached: " << std::strerror(errno);
+
+    cmos::CmosRWIo io;
+    EXPECT_EQ(expected, io.readByte(kRtcIndex, kRtcData, kStatusRegisterB));
+    EXPECT_EQ(expected, io.readByte(kRtcIndex, kRtcData, kStatusRegisterB));
+    EXPECT_THROW(io.readByte(0x10000, kRtcData, 0), smbios::NotImplemented) << "past the last I/O port";
+}
+
+TEST(CmosRWIoPosix, WritesAreNotSupported) {
+    cmos::CmosRWFactory::getFactory()->reset();
+    try {
+        cmos::ICmosRW* io = cmos::CmosRWFactory::getFactory()->makeNew();
+        ASSERT_NE(nullptr, dynamic_cast<cmos::CmosRWIo*>(io));
+        try {
+            io->writeByte(kRtcIndex, kRtcData, kStatusRegisterB, 0);
+            ADD_FAILURE() << "a port write succeeded";
+        } catch (const smbios::NotImplemented& e) {
+            EXPECT_STREQ("writing to CMOS ports is not implemented on Linux yet.", e.what());
+        }
+        delete io;
+    } catch (const smbios::NotImplemented& e) {
+        GTEST_SKIP() << e.what();
+    }
+    cmos::CmosRWFactory::getFactory()->reset();
+}
+
+}  // namespace

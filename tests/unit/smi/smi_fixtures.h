@@ -1,0 +1,176 @@
+#ifndef VELMORA_TESTS_UNIT_SMI_SMI_FIXTURES_H
+#define VELMORA_TESTS_UNIT_SMI_SMI_FIXTURES_H
+
+// A scripted firmware behind the SMI factory, and a process-wide SMBIOS table
+// built from bytes the test gives, so calling-interface calls can be run and
+// checked without hardware.
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "factory/tfactory.h"
+#include "smbios/smbios_factory.h"
+#include "smi/calling_interface_smi.h"
+#include "smi/smi_factory.h"
+#include "tests/unit/smbios/smbios_fixtures.h"
+
+namespace smi_test {
+
+using smbios_test::Bytes;
+
+inline void put16(Bytes& bytes, std::uint16_t value) {
+    bytes.push_back(static_cast<std::uint8_t>(value));
+    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+inline std::uint32_t get32(const std::uint8_t* at) {
+    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+
+struct DaEntry {
+    std::uint16_t id;
+    std::uint16_t location;
+    std::uint16_t value;
+};
+
+// A calling-interface token structure (type 0xDA): command port and code, four
+// reserved bytes, the entries and, unless `terminated` is false, the closing
+// 0xFFFF entry.
+inline Bytes callingInterfaceStructure(std::uint16_t handle, std::uint16_t address, std::uint8_t code,
+                                       const std::vector<DaEntry>& entries, bool terminated = true) {
+    Bytes formatted;
+    put16(formatted, address);
+    formatted.push_back(code);
+    formatted.insert(formatted.end(), {0x0F, 0x00, 0x00, 0x00});  // offsets 7..10
+    for (const DaEntry& entry : entries) {
+        put16(formatted, entry.id);
+        put16(formatted, entry.location);
+        put16(formatted, entry.value);
+    }
+    if (terminated) formatted.insert(formatted.end(), {0xFF, 0xFF, 0, 0, 0, 0});
+    return smbios_test::structure(0xDA, handle, formatted);
+}
+
+// SmbiosFactory whose table is built from `bytes` (set before first use).
+class GivenSmbiosFactory : public factory::TFactory<smbios::SmbiosFactory> {
+public:
+    ~GivenSmbiosFactory() override { delete singleton_; }
+    smbios::ISmbiosTable* getSingleton() override {
+        if (singleton_ == nullptr) singleton_ = makeNew();
+        return singleton_;
+    }
+    smbios::ISmbiosTable* makeNew() override { return smbios_test::tableOf(bytes).release(); }
+
+    static inline Bytes bytes;
+
+private:
+    smbios::ISmbiosTable* singleton_ = nullptr;
+};
+
+// Installs GivenSmbiosFactory over `table` for the life of the object.
+class GivenSmbiosTable {
+public:
+    explicit GivenSmbiosTable(const Bytes& table) {
+        smbios::SmbiosFactory::getFactory()->reset();
+        GivenSmbiosFactory::bytes = table;
+        factory::TFactory<smbios::SmbiosFactory>::instance<GivenSmbiosFactory>();
+    }
+    ~GivenSmbiosTable() { smbios::SmbiosFactory::getFactory()->reset(); }
+    GivenSmbiosTable(const GivenSmbiosTable&) = delete;
+    GivenSmbiosTable& operator=(const GivenSmbiosTable&) = delete;
+};
+
+// One call as the firmware sees it; the handler fills `results` (result 0
+// arrives as sent: 0xFFFFFFFD, "unhandled") and may change `data`.
+struct FirmwareCall {
+    std::uint16_t commandAddress = 0;
+    std::uint8_t commandCode = 0;
+    std::uint8_t padding = 0;
+    std::uint16_t cls = 0;
+    std::uint16_t select = 0;
+    std::array<std::uint32_t, 4> args{};
+    std::array<std::uint32_t, 4> results{};
+    Bytes data;
+};
+
+// The scripted firmware: a handler, and every call it was given, in order.
+struct ScriptedFirmware {
+    static constexpr std::uint32_t kBase = 0x00100000;
+    static inline std::function<void(FirmwareCall&)> handler;
+    static inline std::vector<FirmwareCall> calls;
+};
+
+class ScriptedStrategy : public smi::SmiStrategy {
+public:
+    void lock() override {}
+    void setSize(std::size_t size) override { size_ = size; }
+    std::uint32_t getPhysicalBufferBaseAddress() override { return ScriptedFirmware::kBase; }
+    void addInputBuffer(const std::uint8_t* bytes, std::size_t size) override {
+        image_.insert(image_.end(), bytes, bytes + size);
+    }
+    void execute() override {
+        if (image_.size() != size_ || size_ < 52) throw std::logic_error("image does not match the announced size");
+        FirmwareCall call;
+        const std::uint8_t* at = image_.data();
+        call.commandAddress = static_cast<std::uint16_t>(at[12] | (at[13] << 8));
+        call.commandCode = at[14];
+        call.padding = at[15];
+        at += 16;
+        call.cls = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+        call.select = static_cast<std::uint16_t>(at[2] | (at[3] << 8));
+        for (int i = 0; i < 4; ++i) call.args[i] = get32(at + 4 + 4 * i);
+        for (int i = 0; i < 4; ++i) call.results[i] = get32(at + 20 + 4 * i);
+        call.data.assign(image_.begin() + 52, image_.end());
+        if (ScriptedFirmware::handler) ScriptedFirmware::handler(call);
+        ScriptedFirmware::calls.push_back(call);
+        for (int i = 0; i < 4; ++i) {
+            for (int b = 0; b < 4; ++b) image_[16 + 20 + 4 * i + b] = static_cast<std::uint8_t>(call.results[i] >> (8 * b));
+        }
+        std::copy(call.data.begin(), call.data.end(), image_.begin() + 52);
+    }
+    void getResultBuffer(std::uint8_t* bytes, std::size_t size) override {
+        std::memcpy(bytes, image_.data() + readAt_, size);
+        readAt_ += size;
+    }
+    int finish() override { return 7; }
+
+private:
+    std::size_t size_ = 0;
+    std::size_t readAt_ = 0;
+    Bytes image_;
+};
+
+class ScriptedSmiFactory : public factory::TFactory<smi::SmiFactory> {
+public:
+    smi::ISmi* makeNew(int) override {
+        return new smi::QuorCallingInterfaceSmiImpl(std::make_unique<ScriptedStrategy>());
+    }
+};
+
+// Installs the scripted firmware behind SmiFactory for the life of the object.
+class ScriptedSmi {
+public:
+    explicit ScriptedSmi(std::function<void(FirmwareCall&)> handler = nullptr) {
+        smi::SmiFactory::getFactory()->reset();
+        ScriptedFirmware::handler = std::move(handler);
+        ScriptedFirmware::calls.clear();
+        factory::TFactory<smi::SmiFactory>::instance<ScriptedSmiFactory>();
+    }
+    ~ScriptedSmi() {
+        smi::SmiFactory::getFactory()->reset();
+        ScriptedFirmware::handler = nullptr;
+    }
+    ScriptedSmi(const ScriptedSmi&) = delete;
+    ScriptedSmi& operator=(const ScriptedSmi&) = delete;
+
+    const std::vector<FirmwareCall>& calls() const { return ScriptedFirmware::calls; }
+};
+
+}  // namespace smi_test
+
+#endif
