@@ -16,7 +16,7 @@
 
 #include "collector/agent_lifecycle.h"
 #include "collector/bridge/bridge_interface.h"
-#include "collector/collector_steps.h"
+#include "collector/oem_queries.h"
 #include "collector/command_context.h"
 #include "collector/platform/platform.h"
 

@@ -255,8 +255,8 @@ TEST(TableErrors, AnotherKindOfTableCannotBeWalked) {
     ForeignTable foreign;
     const smbios::ISmbiosTable& constForeign = foreign;
     const std::string message = "Smbios table not found or not initialized";
-    EXPECT_EQ(errorOf<smbios::InternalError>([&] { foreign.begin(); }), message);
-    EXPECT_EQ(errorOf<smbios::InternalError>([&] { constForeign.itemsOfType(1); }), message);
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { foreign.begin(); }), message);
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { constForeign.itemsOfType(1); }), message);
 }
 
 TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {
