@@ -54,8 +54,9 @@ public:
     std::size_t bufferSize() const override;
     const char* stringAt(std::uint8_t number) const override;
 
-    // Corrects the item for the firmware defects the table recognised; no
-    // definition is built in yet, so a table without one changes nothing.
+    // Corrects the item in place for each definition of `workarounds` whose
+    // symptoms all hold. A symptom read outside the formatted area throws
+    // DataOutOfBounds; a fix outside the buffer throws InternalError.
     virtual void applyWorkarounds(const SmbiosWorkaroundTable* workarounds);
 
 private:
