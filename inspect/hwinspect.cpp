@@ -1,0 +1,205 @@
+#include "inspect/hwinspect.h"
+
+#include <exception>
+#include <functional>
+
+#include "factory/tfactory.h"
+#include "inspect/command_line.h"
+#include "inspect/smbios_commands.h"
+#include "inspect/sources.h"
+#include "inspect/string_keywords.h"
+#include "memory/memory_factory.h"
+#include "smbios/smbios_factory.h"
+
+#ifndef HWINSPECT_VERSION
+#define HWINSPECT_VERSION "unknown"
+#endif
+
+namespace hwinspect {
+
+namespace {
+
+const char kSynopsis[] =
+    "usage: hwinspect [--memory-image FILE | --dump FILE | --sysfs DIR] [--strict] [--offset ADDR]\n"
+    "                 [--json] COMMAND [ARGUMENTS]\n"
+    "commands: table, item HANDLE, string TYPE OFFSET, string KEYWORD, manufacturer, dump-bin FILE\n";
+
+// What a wrong command line gets on standard error.
+const std::string kUsage = std::string(kSynopsis) + "\"hwinspect --help\" explains them.\n";
+
+// A command word (two for "cmos ...") with the number of arguments it takes
+// and whether it has a JSON form.
+struct CommandSpec {
+    const char* name;
+    std::size_t minArgs;
+    std::size_t maxArgs;
+    bool json;
+};
+
+const CommandSpec kCommands[] = {
+    {"table", 0, 0, true},
+    {"item", 1, 1, true},
+    {"string", 1, 2, false},
+    {"manufacturer", 0, 0, false},
+    {"dump-bin", 1, 1, false},
+};
+
+struct Invocation {
+    const CommandSpec* spec = nullptr;
+    std::vector<std::string> args;
+};
+
+Invocation findCommand(const Options& options) {
+    if (options.words.empty()) throw UsageError("no command given");
+    Invocation invocation;
+    for (const CommandSpec& spec : kCommands) {
+        if (options.words[0] == spec.name) invocation.spec = &spec;
+    }
+    if (invocation.spec == nullptr) throw UsageError("unknown command \"" + options.words[0] + "\"");
+    const CommandSpec& spec = *invocation.spec;
+    invocation.args.assign(options.words.begin() + 1, options.words.end());
+    if (invocation.args.size() < spec.minArgs || invocation.args.size() > spec.maxArgs) {
+        throw UsageError(std::string("wrong number of arguments for ") + spec.name);
+    }
+    if (options.json && !spec.json) throw UsageError(std::string("--json is not offered by ") + spec.name);
+    return invocation;
+}
+
+std::uint64_t numberArgument(const std::string& text, std::uint64_t max, const char* what) {
+    std::uint64_t value = 0;
+    if (!parseNumber(text, max, value)) {
+        throw UsageError(std::string(what) + " must be a number up to " + std::to_string(max) + ", not \"" + text +
+                         "\"");
+    }
+    return value;
+}
+
+// Checks the arguments of the command (usage errors) and returns what runs
+// it, so that no source is touched for a command line that is wrong.
+std::function<void(std::ostream&)> prepare(const Invocation& invocation, const Options& options) {
+    const std::string name = invocation.spec->name;
+    const std::vector<std::string>& args = invocation.args;
+    if (name == "table") {
+        return [json = options.json](std::ostream& out) { showTable(out, json); };
+    }
+    if (name == "item") {
+        const auto handle = static_cast<std::uint16_t>(numberArgument(args[0], 0xFFFF, "HANDLE"));
+        return [handle, json = options.json](std::ostream& out) { showItem(out, handle, json); };
+    }
+    if (name == "string" && args.size() == 2) {
+        const auto type = static_cast<int>(numberArgument(args[0], 0xFF, "TYPE"));
+        const auto offset = static_cast<unsigned>(numberArgument(args[1], 0xFFFF, "OFFSET"));
+        return [type, offset](std::ostream& out) { showStructureString(out, type, offset); };
+    }
+    if (name == "string") {
+        const StringKeyword* keyword = findStringKeyword(args[0]);
+        if (keyword == nullptr) throw UsageError("unknown string keyword \"" + args[0] + "\"");
+        return [keyword](std::ostream& out) { showStructureString(out, keyword->type, keyword->offset); };
+    }
+    if (name == "manufacturer") {
+        return [](std::ostream& out) { showManufacturer(out); };
+    }
+    // dump-bin
+    const std::string path = args[0];
+    return [path](std::ostream& out) { writeDumpBin(out, path); };
+}
+
+// Leaves no factory of this run behind: the next run (or a test) starts from
+// the defaults.
+struct FactoryReset {
+    ~FactoryReset() {
+        factory::TFactory<smbios::SmbiosFactory>::resetInstance();
+        factory::TFactory<memory::MemoryFactory>::resetInstance();
+    }
+};
+
+}  // namespace
+
+std::string helpText() {
+    std::string keywords;
+    std::string line = "   ";
+    for (const StringKeyword& keyword : stringKeywords()) {
+        if (line.size() + 1 + std::string(keyword.name).size() > 78) {
+            keywords += line + "\n";
+            line = "   ";
+        }
+        line += std::string(" ") + keyword.name;
+    }
+    keywords += line + "\n";
+
+    return std::string(kSynopsis) +
+           "\n"
+           "Shows what the hardware data layer reads from the SMBIOS table: every answer\n"
+           "comes from the library's own classes and queries.\n"
+           "\n"
+           "Commands:\n"
+           "  table              the table's printed form, then every structure with its\n"
+           "                     strings\n"
+           "  item HANDLE        one structure: its formatted area in hex and its strings\n"
+           "  string TYPE OFFSET the string whose number stands at OFFSET in the first\n"
+           "                     structure of TYPE, through the library's string query\n"
+           "  string KEYWORD     the same for a field named as dmidecode -s names it:\n" +
+           keywords +
+           "  manufacturer       the system manufacturer, through the library's\n"
+           "                     manufacturer query (type 1, offset 4)\n"
+           "  dump-bin FILE      write the table to FILE in the dump-bin layout (entry\n"
+           "                     point at 0, table at 0x20), which SMBIOS tools read back\n"
+           "\n"
+           "Where the table comes from (at most one; default: this machine):\n"
+           "  --memory-image FILE  FILE read as physical memory; the entry point is\n"
+           "                       searched from 0xE0000 on, or taken at --offset\n"
+           "  --dump FILE          a dump-bin file with a 2.x or 3.x entry point\n"
+           "  --sysfs DIR          a folder holding smbios_entry_point and DMI, laid out\n"
+           "                       like /sys/firmware/dmi/tables\n"
+           "  This machine: on Windows physical memory, the firmware-table interface,\n"
+           "  then WMI; on Linux /sys/firmware/dmi/tables, then /dev/mem.\n"
+           "\n"
+           "Options:\n"
+           "  --strict         accept only an entry point that passes every check\n"
+           "                   (physical memory and --memory-image)\n"
+           "  --offset ADDR    the entry point's address instead of a search (physical\n"
+           "                   memory and --memory-image)\n"
+           "  --json           one JSON document on standard output (table, item);\n"
+           "                   bytes 0x80 and above in strings come out as \\u0080-\\u00ff\n"
+           "  --help, --version\n"
+           "Numbers are decimal, or hexadecimal after 0x.\n"
+           "\n"
+           "How \"string\" differs from dmidecode -s (this layer's rules):\n"
+           "  - trailing blanks are removed (leading blanks, tabs and the like stay);\n"
+           "  - string number 0 (\"Not Specified\" there), an empty or all-blank string,\n"
+           "    a field beyond the structure's length and a missing structure are\n"
+           "    errors here (exit status 1, the reason on standard error);\n"
+           "  - only the first structure of the type is read (dmidecode prints one line\n"
+           "    per structure, e.g. per processor);\n"
+           "  - control characters are printed as '.', as there.\n"
+           "\n"
+           "Exit status: 0 done; 1 the data could not be read (the reason on standard\n"
+           "error); 2 the command line is wrong.\n";
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const FactoryReset reset;
+    try {
+        const Options options = parseCommandLine(args);
+        if (options.help) {
+            out << helpText();
+            return kExitOk;
+        }
+        if (options.version) {
+            out << "hwinspect " << HWINSPECT_VERSION << "\n";
+            return kExitOk;
+        }
+        const std::function<void(std::ostream&)> action = prepare(findCommand(options), options);
+        selectSources(options);
+        action(out);
+        return kExitOk;
+    } catch (const UsageError& error) {
+        err << "hwinspect: " << error.what() << "\n" << kUsage;
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        err << "hwinspect: " << error.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace hwinspect

@@ -1,0 +1,409 @@
+#!/usr/bin/env python3
+"""hwinspect as its users run it: every command over the shared real-world
+dumps, checked against the manifest, the reference decoder's stored output
+and, where it is installed, dmidecode itself; crafted and malformed tables;
+the command line; the live machine.
+
+usage: hwinspect_cli_test.py --program PATH --work DIR [--shared DIR]
+                             [--quick] [--live-wine] [-- RUNNER ...]
+
+--shared     the folder of the real-world dumps (data/smbios); tests that
+             need it are skipped when it is absent.
+--quick      two dumps (one 2.x, one 3.x) instead of all of them.
+--live-wine  the program runs under Wine, whose firmware-table interface
+             gives a synthetic table: the live source must yield it.
+RUNNER       a command that runs the program (the Wine runner for a Windows
+             build); the paths handed to the program are then Wine's Z:
+             paths of the host's files.
+"""
+import argparse
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+
+OPTIONS = None
+KEYWORDS = [
+    "bios-vendor", "bios-version", "bios-release-date", "system-manufacturer", "system-product-name",
+    "system-version", "system-serial-number", "system-sku-number", "system-family", "baseboard-manufacturer",
+    "baseboard-product-name", "baseboard-version", "baseboard-serial-number", "baseboard-asset-tag",
+    "chassis-manufacturer", "chassis-version", "chassis-serial-number", "chassis-asset-tag",
+    "processor-manufacturer", "processor-version",
+]
+
+
+def tool_path(path):
+    """A host path as the program sees it."""
+    path = os.path.abspath(path)
+    return "Z:" + path.replace("/", "\\") if OPTIONS.runner else path
+
+
+def hwinspect(*args):
+    done = subprocess.run(OPTIONS.runner + [OPTIONS.program] + list(args), stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=120)
+    # Windows programs end their text lines in CR LF.
+    done.stdout = done.stdout.replace(b"\r\n", b"\n")
+    done.stderr = done.stderr.replace(b"\r\n", b"\n")
+    return done
+
+
+def answer(testcase, *args):
+    """Standard output of a run that must succeed."""
+    done = hwinspect(*args)
+    testcase.assertEqual(done.returncode, 0, (args, done.stderr))
+    testcase.assertEqual(done.stderr, b"", args)
+    return done.stdout
+
+
+def assert_fails(testcase, done, status, args=()):
+    """A refused run: the status, one "hwinspect: " reason, no answer."""
+    testcase.assertEqual(done.returncode, status, (args, done.stdout, done.stderr))
+    testcase.assertTrue(done.stderr.startswith(b"hwinspect: "), (args, done.stderr))
+    testcase.assertEqual(done.stdout, b"", args)
+
+
+def latin1(text):
+    return text.encode("latin-1")
+
+
+def read_manifest(folder):
+    with open(os.path.join(folder, "MANIFEST.tsv"), encoding="utf-8") as handle:
+        rows = [line.rstrip("\r\n").split("\t") for line in handle]
+    header, dumps = rows[0], []
+    for row in rows[1:]:
+        entry = dict(zip(header, row))
+        entry["structure_count"] = int(entry["structure_count"])
+        entry["manufacturer"] = entry["dmidecode_system_manufacturer"][1:-1]
+        entry["version3"] = "_SM3_" in entry["entry_point"]
+        dumps.append(entry)
+    if OPTIONS.quick:
+        dumps = [next(d for d in dumps if not d["version3"]), next(d for d in dumps if d["version3"])]
+    return dumps
+
+
+def structure(kind, handle, formatted, strings=()):
+    """One SMBIOS structure: header, formatted area after it, string set."""
+    body = struct.pack("<BBH", kind, 4 + len(formatted), handle) + bytes(formatted)
+    strings_part = b"".join(s + b"\0" for s in strings) if strings else b"\0"
+    return body + strings_part + b"\0"
+
+
+def dump_bin(table, count, version=(2, 7)):
+    """The dump-bin layout with a valid 2.x entry point for `table`."""
+    entry = bytearray(32)
+    entry[0:4] = b"_SM_"
+    entry[5], entry[6], entry[7] = 0x1F, version[0], version[1]
+    entry[0x10:0x15] = b"_DMI_"
+    struct.pack_into("<HIH", entry, 0x16, len(table), 0x20, count)
+    entry[0x15] = (-sum(entry[0x10:0x1F])) & 0xFF
+    entry[4] = (-sum(entry[0:0x1F])) & 0xFF
+    return bytes(entry) + table
+
+
+def checksum_ok(data):
+    return sum(data) & 0xFF == 0
+
+
+class Work:
+    """A clean folder per test class for the files the tests write."""
+
+    @staticmethod
+    def folder(name):
+        path = os.path.join(OPTIONS.work, name)
+        shutil.rmtree(path, ignore_errors=True)
+        os.makedirs(path)
+        return path
+
+
+class RealWorldDumps(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = OPTIONS.shared
+        if not cls.folder or not os.path.isdir(os.path.join(cls.folder, "dumps")):
+            raise unittest.SkipTest("no real-world SMBIOS dumps beside this checkout")
+        cls.dumps = read_manifest(cls.folder)
+        cls.work = Work.folder("real-world")
+        cls.dmidecode = shutil.which("dmidecode")
+
+    def dump(self, entry):
+        return os.path.join(self.folder, "dumps", entry["file"])
+
+    def table_json(self, *source):
+        return json.loads(answer(self, *source, "--json", "table"))
+
+    def test_manufacturer_is_the_manifests_without_trailing_blanks(self):
+        for entry in self.dumps:
+            with self.subTest(entry["file"]):
+                expected = entry["manufacturer"].rstrip(" ")
+                source = ("--dump", tool_path(self.dump(entry)))
+                for command in (("string", "1", "4"), ("string", "0x1", "0x04"), ("manufacturer",)):
+                    if expected:
+                        self.assertEqual(answer(self, *source, *command), latin1(expected + "\n"))
+                    else:
+                        assert_fails(self, hwinspect(*source, *command), 1, command)
+
+    def test_keywords_print_what_dmidecode_prints(self):
+        if not self.dmidecode:
+            self.skipTest("dmidecode is not installed (scripts/bootstrap installs it)")
+        for entry in self.dumps:
+            for keyword in KEYWORDS:
+                with self.subTest(entry["file"], keyword=keyword):
+                    reference = subprocess.run([self.dmidecode, "--from-dump", self.dump(entry), "-s", keyword],
+                                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+                    # This layer reads the first structure of the type, without trailing blanks.
+                    first = reference.split(b"\n")[0].rstrip(b" ")
+                    done = hwinspect("--dump", tool_path(self.dump(entry)), "string", keyword)
+                    if first == b"Not Specified" and done.returncode != 0:
+                        assert_fails(self, done, 1)  # string number 0
+                        self.assertIn(b"String does not exist.", done.stderr)
+                    elif first == b"":
+                        assert_fails(self, done, 1)  # empty, blank or beyond the structure
+                    else:
+                        self.assertEqual(done.returncode, 0, done.stderr)
+                        self.assertEqual(done.stdout, first + b"\n")
+
+    def test_table_lists_the_structures_the_reference_decoder_lists(self):
+        for entry in self.dumps:
+            with self.subTest(entry["file"]):
+                source = ("--dump", tool_path(self.dump(entry)))
+                text = answer(self, *source, "table").decode("latin-1")
+                self.assertIn("\tnum structs: ", text)
+                listing = text.split("Structures and their strings:\n", 1)[1]
+                handles = [line for line in listing.split("\n") if line.startswith("Handle ")]
+                reference_file = os.path.join(self.folder, "dmidecode",
+                                              entry["file"].replace(".bin", ".dmidecode.txt"))
+                with open(reference_file, encoding="latin-1") as handle:
+                    reference = [line.rstrip("\n") for line in handle if line.startswith("Handle ")]
+                self.assertEqual(handles, reference)
+
+                table = self.table_json(*source)
+                self.assertEqual(len(table["structures"]), entry["structure_count"])
+                self.assertEqual(["Handle 0x%04X, DMI type %d, %d bytes" % (s["handle"], s["type"], s["length"])
+                                  for s in table["structures"]], reference)
+                for item in table["structures"]:
+                    self.assertEqual(len(bytes.fromhex(item["data"])), item["length"])
+                if not entry["version3"]:
+                    self.assertEqual(table["structureCount"], entry["structure_count"])
+
+    def test_item_shows_the_bytes_and_strings_of_its_structure(self):
+        for entry in self.dumps:
+            source = ("--dump", tool_path(self.dump(entry)))
+            structures = self.table_json(*source)["structures"]
+            chosen = [structures[0], next(s for s in structures if s["type"] == 1), structures[-1]]
+            for expected in chosen:
+                handle = "0x%04X" % expected["handle"]
+                with self.subTest(entry["file"], handle=handle):
+                    self.assertEqual(json.loads(answer(self, *source, "item", handle, "--json")), expected)
+                    text = answer(self, *source, "item", str(expected["handle"])).decode("latin-1")
+                    self.assertTrue(text.startswith("Handle %s\n" % handle.lower()), text)
+                    rows = text.split("\tHeader and Data:\n", 1)[1].split("\tStrings:\n")[0]
+                    data = bytes.fromhex(rows.replace("\t", " ").replace("\n", " "))
+                    self.assertEqual(data.hex(), expected["data"])
+                    shown = [line.split(": ", 1)[1][1:-1] for line in text.split("\tStrings:\n")[1].splitlines()]
+                    self.assertEqual(shown, expected["strings"])
+                    if self.dmidecode:
+                        decoded = subprocess.run([self.dmidecode, "--from-dump", self.dump(entry), "-u", "-H",
+                                                  handle], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                        hex_rows = decoded.stdout.decode("latin-1").split("\tHeader and Data:\n", 1)[1]
+                        hex_rows = hex_rows.split("\tStrings:\n")[0].split("\n\n")[0]
+                        self.assertEqual(rows.rstrip("\n"), hex_rows.rstrip("\n"))
+
+    def test_dump_bin_reads_back_as_the_same_table(self):
+        for entry in self.dumps:
+            with self.subTest(entry["file"]):
+                written = os.path.join(self.work, entry["file"])
+                said = answer(self, "--dump", tool_path(self.dump(entry)), "dump-bin", tool_path(written))
+                self.assertIn(b"Wrote %d structures" % entry["structure_count"], said)
+                with open(written, "rb") as handle:
+                    data = handle.read()
+                self.assertEqual(data[0:4], b"_SM_")
+                self.assertTrue(checksum_ok(data[0:0x1F]) and checksum_ok(data[0x10:0x1F]))
+                self.assertEqual(struct.unpack_from("<I", data, 0x18)[0], 0x20)
+                self.assertEqual(self.table_json("--dump", tool_path(written))["structures"],
+                                 self.table_json("--dump", tool_path(self.dump(entry)))["structures"])
+                if self.dmidecode:
+                    decoded = subprocess.run([self.dmidecode, "--from-dump", written], stdout=subprocess.PIPE,
+                                             stderr=subprocess.PIPE)
+                    self.assertEqual(decoded.returncode, 0, decoded.stderr)
+                    self.assertIn(b"%d structures occupying" % entry["structure_count"], decoded.stdout)
+
+    def test_memory_image_and_kernel_files_give_the_dumps_table(self):
+        legacy = next(d for d in self.dumps if not d["version3"])
+        with open(self.dump(legacy), "rb") as handle:
+            data = handle.read()
+        # The dump at address 0 (its table address is 0x20), its entry point
+        # again at F0000h where the memory search looks.
+        image = bytearray(b"\x5a" * 0x100000)
+        image[0:len(data)] = data
+        image[0xF0000:0xF0020] = data[0:0x20]
+        image_file = os.path.join(self.work, "memory.img")
+        with open(image_file, "wb") as handle:
+            handle.write(image)
+        expected = self.table_json("--dump", tool_path(self.dump(legacy)))["structures"]
+        for options in ((), ("--offset", "0xF0000"), ("--strict",)):
+            with self.subTest(options=options):
+                self.assertEqual(self.table_json("--memory-image", tool_path(image_file), *options)["structures"],
+                                 expected)
+        assert_fails(self, hwinspect("--memory-image", tool_path(image_file), "--offset", "0xF0010", "table"), 1)
+
+        modern = next(d for d in self.dumps if d["version3"])
+        with open(self.dump(modern), "rb") as handle:
+            data = handle.read()
+        folder = Work.folder("sysfs")
+        with open(os.path.join(folder, "smbios_entry_point"), "wb") as handle:
+            handle.write(data[0:0x18])
+        with open(os.path.join(folder, "DMI"), "wb") as handle:
+            handle.write(data[0x20:])
+        self.assertEqual(self.table_json("--sysfs", tool_path(folder))["structures"],
+                         self.table_json("--dump", tool_path(self.dump(modern)))["structures"])
+
+
+class CraftedTables(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = Work.folder("crafted")
+
+    def write(self, name, data):
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as handle:
+            handle.write(data)
+        return tool_path(path)
+
+    def test_strings_come_out_escaped_in_json_and_filtered_in_text(self):
+        strings = [b'Acme "Quoted" \\ Co.  ', b"Tab\there", b"Caf\xe9", b"Bell\x07"]
+        system = structure(1, 0x0100, bytes([1, 2, 3, 4]) + bytes(0x1B - 8), strings)
+        table = structure(0, 0, bytes(0x14)) + system + structure(127, 0xFFFF, b"")
+        source = ("--dump", self.write("strings.bin", dump_bin(table, 3)))
+
+        item = json.loads(answer(self, *source, "--json", "item", "0x100"))
+        self.assertEqual([latin1(s) for s in item["strings"]], strings)
+        self.assertEqual(answer(self, *source, "manufacturer"), b'Acme "Quoted" \\ Co.\n')
+        self.assertEqual(answer(self, *source, "string", "1", "5"), b"Tab.here\n")
+        self.assertEqual(answer(self, *source, "string", "1", "6"), b"Caf\xe9\n")
+        text = answer(self, *source, "table")
+        self.assertIn(b"\tString 4: [Bell.]\n", text)
+        self.assertIn(b"\tString 1: [Acme \"Quoted\" \\ Co.  ]\n", text)
+        # No string set at all, and string number 0.
+        self.assertEqual(json.loads(answer(self, *source, "--json", "item", "0"))["strings"], [])
+        failed = hwinspect(*source, "string", "1", "8")
+        assert_fails(self, failed, 1)
+        self.assertIn(b"String does not exist.", failed.stderr)
+
+    def test_malformed_sources_fail_with_a_reason(self):
+        good = structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) + structure(127, 2, b"")
+        modern = bytearray(dump_bin(good, 2)[0:0x20])
+        modern[0:5] = b"_SM3_"
+        struct.pack_into("<IQ", modern, 0x0C, 0, 0x20)  # a maximum size of 0
+        cases = {
+            "empty file": b"",
+            "anchor only": b"_SM_",
+            "no entry point": b"\x5a" * 64 + good,
+            "table address beyond the file": dump_bin(good, 2)[0:0x20],
+            "3.x entry point of an empty table": bytes(modern) + good,
+        }
+        for name, data in cases.items():
+            with self.subTest(name):
+                path = self.write("malformed.bin", data)
+                for command in (("table",), ("manufacturer",), ("--json", "item", "1")):
+                    done = hwinspect("--dump", path, *command)
+                    assert_fails(self, done, 1, command)
+        for source in (("--dump", tool_path(os.path.join(self.work, "absent.bin"))),
+                       ("--memory-image", tool_path(os.path.join(self.work, "absent.img"))),
+                       ("--sysfs", tool_path(self.work))):
+            with self.subTest(source=source):
+                assert_fails(self, hwinspect(*source, "table"), 1)
+
+    def test_cut_and_unterminated_tables_are_read_to_their_end(self):
+        table = structure(0, 0, bytes(0x14), [b"Vendor"]) + structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"])
+        for name, data in (("cut inside a structure", dump_bin(table, 2)[:-8]),
+                           ("strings without their end", dump_bin(table[:-2] + b"xyz", 2))):
+            with self.subTest(name):
+                path = self.write("cut.bin", data)
+                listed = json.loads(answer(self, "--dump", path, "--json", "table"))["structures"]
+                self.assertEqual([s["type"] for s in listed], [0, 1])
+                written = os.path.join(self.work, "rewritten.bin")
+                answer(self, "--dump", path, "dump-bin", tool_path(written))
+                self.assertEqual(json.loads(answer(self, "--dump", tool_path(written), "--json", "table"))
+                                 ["structures"], listed)
+
+
+class CommandLine(unittest.TestCase):
+    def test_usage_errors_exit_2_with_the_usage_text(self):
+        cases = [
+            (), ("frobnicate",), ("item",), ("item", "1", "2"), ("item", "0xZZ"), ("item", "65536"),
+            ("string",), ("string", "no-such-keyword"), ("string", "256", "4"), ("string", "1", "-4"),
+            ("--json", "manufacturer"), ("--json", "string", "1", "4"), ("dump-bin",), ("--bogus", "table"),
+            ("--offset", "table"), ("--offset", "0x100000000", "table"), ("--offset",), ("--strict=1", "table"),
+            ("--dump", "a.bin", "--sysfs", "dir", "table"), ("--dump=", "table"),
+        ]
+        for args in cases:
+            with self.subTest(args=args):
+                done = hwinspect(*args)
+                assert_fails(self, done, 2, args)
+                self.assertIn(b"usage: hwinspect", done.stderr)
+
+    def test_help_and_version(self):
+        text = answer(self, "--help")
+        for needed in (b"trailing blanks", b"Not Specified", b"first structure", b"dump-bin FILE",
+                       b"--memory-image FILE", b"system-manufacturer", b"processor-version"):
+            self.assertIn(needed, text)
+        self.assertEqual(answer(self, "table", "-h"), text)
+        self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\n$")
+
+    def test_a_handle_not_in_the_table_is_an_error(self):
+        table = structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) + structure(127, 2, b"")
+        path = os.path.join(Work.folder("handles"), "t.bin")
+        with open(path, "wb") as handle:
+            handle.write(dump_bin(table, 2))
+        done = hwinspect("--dump", tool_path(path), "item", "0x0042")
+        assert_fails(self, done, 1)
+        self.assertIn(b"0x0042", done.stderr)
+
+
+class LiveMachine(unittest.TestCase):
+    def test_table_and_manufacturer_of_the_machine(self):
+        table = hwinspect("table")
+        manufacturer = hwinspect("manufacturer")
+        if not OPTIONS.live_wine:
+            # This host may not publish its table (containers do not).
+            if table.returncode != 0:
+                assert_fails(self, table, 1)
+                self.assertIn(b"Could not instantiate SMBIOS table.", table.stderr)
+            return
+        # Wine's firmware-table interface: a synthetic 2.4 table of a few
+        # types, whose strings come from the host's /sys/class/dmi/id.
+        self.assertEqual(table.returncode, 0, table.stderr)
+        self.assertIn(b"\tnum structs: 9999\n", table.stdout)
+        for kind in (0, 1, 2, 3, 127):
+            self.assertIn(b", DMI type %d, " % kind, table.stdout)
+        try:
+            with open("/sys/class/dmi/id/sys_vendor", "rb") as handle:
+                vendor = handle.read().rstrip(b"\n").rstrip(b" ")
+        except OSError:
+            vendor = b""
+        if vendor:
+            self.assertEqual(manufacturer.stdout, vendor + b"\n")
+        else:
+            assert_fails(self, manufacturer, 1)
+            self.assertIn(b"No manufacturer name", manufacturer.stderr)
+
+
+def main():
+    global OPTIONS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--shared", default="")
+    parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--live-wine", action="store_true")
+    parser.add_argument("runner", nargs="*")
+    OPTIONS = parser.parse_args()
+    os.makedirs(OPTIONS.work, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v"])
+
+
+if __name__ == "__main__":
+    main()
