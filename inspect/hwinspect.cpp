@@ -8,8 +8,10 @@
 #include "inspect/smbios_commands.h"
 #include "inspect/sources.h"
 #include "inspect/string_keywords.h"
+#include "cmos/cmos_rw_factory.h"
 #include "memory/memory_factory.h"
 #include "smbios/smbios_factory.h"
+#include "smi/smi_factory.h"
 
 #ifndef HWINSPECT_VERSION
 #define HWINSPECT_VERSION "unknown"
@@ -109,6 +111,8 @@ std::function<void(std::ostream&)> prepare(const Invocation& invocation, const O
 struct FactoryReset {
     ~FactoryReset() {
         factory::TFactory<smbios::SmbiosFactory>::resetInstance();
+        factory::TFactory<cmos::CmosRWFactory>::resetInstance();
+        factory::TFactory<smi::SmiFactory>::resetInstance();
         factory::TFactory<memory::MemoryFactory>::resetInstance();
     }
 };
