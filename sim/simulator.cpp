@@ -35,6 +35,7 @@ struct Scenario {
     std::string brand;
     std::string defaultBrand;
     uint16_t sessionHandle = 0;
+    int endSessionStatus = -1;  // -1: the low byte of the raw command's status
     std::map<std::string, ExportBehaviour> exports;
 };
 
@@ -94,6 +95,8 @@ void applyKey(const std::string& key, const std::string& value) {
         scenario.defaultBrand = value;
     } else if (key == "sessionHandle") {
         if (parseInteger(value, 0, 65535, &number)) scenario.sessionHandle = static_cast<uint16_t>(number);
+    } else if (key == "endSessionStatus") {
+        if (parseInteger(value, 0, 255, &number)) scenario.endSessionStatus = static_cast<int>(number);
     } else if (key == "missing") {
         std::stringstream names(value);
         std::string name;
@@ -288,7 +291,7 @@ uint8_t* VEXBMC_CALL VEXBMCOEMVesulEndSecureUpdate(int32_t channel, int32_t requ
 
 int32_t VEXBMC_CALL VEXBMCCommand(void* request, void* response) {
     // The end-session status the controller reports goes to byte 34 of the
-    // response block; status.VEXBMCCommand sets it.
+    // response block: endSessionStatus, else the call's status.
     const sim::ExportBehaviour& behaviour = sim::behaviourOf(bridge::kCommand);
     std::ostringstream line;
     line << bridge::kCommand << "(" << sim::address(request, "&block") << ", "
@@ -299,13 +302,14 @@ int32_t VEXBMC_CALL VEXBMCCommand(void* request, void* response) {
     }
     if (response != nullptr) {
         uint8_t* block = static_cast<uint8_t*>(response);
-        block[34] = static_cast<uint8_t>(behaviour.status);
+        const int endSession = sim::scenario.endSessionStatus;
+        block[34] = static_cast<uint8_t>(endSession >= 0 ? endSession : behaviour.status);
         line << " -> status=" << behaviour.status << " block=" << sim::hex(block, bridge::kCommandBlockSize);
     } else {
         line << " -> status=" << behaviour.status;
     }
     sim::appendToLog(line.str());
-    return 0;
+    return behaviour.status;
 }
 
 }  // extern "C"

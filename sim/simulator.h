@@ -10,6 +10,9 @@
 //   brand=TEXT                  brand name; the response is TEXT and a zero byte
 //   defaultBrand=TEXT           default brand name, same form
 //   sessionHandle=N             repository session handle, 0..65535
+//   endSessionStatus=N          end-session status the controller writes into
+//                               byte 34 of VEXBMCCommand's block, 0..255
+//                               (default: the low byte of status.VEXBMCCommand)
 //   status.EXPORT=N             status the export reports (default 0)
 //   response.EXPORT=HEX         response bytes instead of the generated ones;
 //                               "41 42 00", "414200", "41*255" (byte repeated)
@@ -21,7 +24,8 @@
 //
 // Call log line:  EXPORT(ARG, ...) -> status=N length=N response=HEX|NULL
 // Addresses are shown as &length, &status, &block or NULL; VEXBMCCommand
-// shows its 72-byte request block before the call and the block after it.
+// shows its 72-byte request block before the call and the block after it,
+// and returns status.VEXBMCCommand as the call's own status.
 
 #include <cstdint>
 #include <string>

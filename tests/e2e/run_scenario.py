@@ -15,7 +15,8 @@ A scenario directory holds:
                        program=NAME  the program to run (default pmquery.exe)
                        volume=LETTER the simulated controller's repository
                                      volume is mapped as this drive: a folder
-                                     laid out with one folder per requester
+                                     laid out as volume.layout says, or by
+                                     default with one folder per requester
                                      (names from secupd_drive.exe), files and
                                      subfolders in each, some of them empty
                        volume_label=TEXT  its label (default SECUPD)
@@ -23,6 +24,12 @@ A scenario directory holds:
                                      the program's first "Mount point not
                                      found" line, instead of before the run
   vexbmc32.scenario  the simulated controller's scenario (optional)
+  volume.layout      the repository volume's content (optional): one path a
+                     line below the volume's root, folders ending in "/";
+                     each file holds its own path, so a staged copy shows
+                     where it came from
+  staged.before      files and folders made below C:\quor before the run, in
+                     the form of "staged" (optional)
   exit, stdout, stderr            expected exit code and output
   registry           expected registry value afterwards: "absent" or "value=TEXT"
   calls.log          expected call log of the bridge library (none: no call)
@@ -30,7 +37,17 @@ A scenario directory holds:
   report             expected report file (when case names one)
   staged             expected files and folders below C:\quor of the prefix
                      afterwards, one relative path a line, folders ending
-                     in "/" (optional; C:\quor is emptied before every run)
+                     in "/", a file's text after ": " unless it is empty
+                     (optional; C:\quor is emptied before every run)
+  leftovers          expected files the run leaves beside the program, other
+                     than what the harness put there and the logs compared
+                     above, and C:\pm.log if it is left; in the form of
+                     "staged" (optional)
+
+The program runs with comspec_adapter.exe as the command interpreter its
+system() calls start: Wine's cmd.exe rejects the redirection tail of the
+staging commands (" 1>2>C:\pm.log") and runs nothing, the adapter applies it
+as Windows does and hands the command to cmd.exe.
 
 --record writes what the run left behind as the scenario's expectations, to
 start a new scenario; read every recorded file before committing it.
@@ -51,6 +68,9 @@ import threading
 
 AGENT_KEY = r"HKLM\SOFTWARE\Quor Computer Corporation\QuorRuxa\CurrentVersion"
 DEFAULT_FILES = "pmquery.exe velmora.dll vexbmc32.dll ruxainst.bat"
+ADAPTER = "comspec_adapter.exe"
+VOLUME_FOLDER = "secupd volume"
+LOGS = ("vexbmc32-calls.log", "ruxainst.log")
 RUNNER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "wine-run.sh")
 
 
@@ -108,39 +128,99 @@ def clear_staging(prefix):
         os.remove(log)
 
 
-def staged_listing(prefix):
-    root = os.path.join(host_c(prefix), "quor")
+def file_entry(path, name):
+    """A file as the listings show it: its name, then its text unless it is
+    empty (line ends shown as \\n)."""
+    with open(path, "rb") as handle:
+        text = handle.read().decode("latin-1").replace("\r\n", "\n").rstrip("\n")
+    return name + (": " + text.replace("\n", "\\n") if text else "")
+
+
+def listing(root, skip=()):
+    """Everything below root, sorted, folders ending in "/", files with their
+    text; top-level names in skip left out."""
     entries = []
     for folder, dirs, files in os.walk(root):
         relative = os.path.relpath(folder, root)
+        if relative == ".":
+            dirs[:] = [name for name in dirs if name not in skip]
+            files = [name for name in files if name not in skip]
         for name in dirs:
             entries.append(os.path.normpath(os.path.join(relative, name)) + "/")
         for name in files:
-            entries.append(os.path.normpath(os.path.join(relative, name)))
-    return "".join(entry + "\n" for entry in sorted(entries)).encode()
+            entries.append(file_entry(os.path.join(folder, name), os.path.normpath(os.path.join(relative, name))))
+    return sorted(entries)
 
 
-def make_volume(prefix, bin_dir, work, label):
-    """Lays out the repository volume in the work folder: for every requester
-    folder of the product's table, branding files of each kind the staging
-    deletes or keeps, an images folder with a nested empty one, and an empty
-    folder."""
+def staged_listing(prefix):
+    return "".join(entry + "\n" for entry in listing(os.path.join(host_c(prefix), "quor"))).encode()
+
+
+def make_entries(root, lines, text_of):
+    """Makes the entries of a listing below root: folders ending in "/",
+    files holding text_of(path, text after ": ")."""
+    for line in lines:
+        line = line.rstrip("\r\n")
+        if not line or line.startswith("#"):
+            continue
+        if line.endswith("/"):
+            os.makedirs(os.path.join(root, line), exist_ok=True)
+            continue
+        path, _, text = line.partition(": ")
+        os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
+        with open(os.path.join(root, path), "w", newline="") as handle:
+            handle.write(text_of(path, text))
+
+
+def prestage(prefix, scenario):
+    """Lays out staged.before below C:\\quor."""
+    path = os.path.join(scenario, "staged.before")
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as handle:
+            make_entries(os.path.join(host_c(prefix), "quor"), handle,
+                         lambda name, text: text.replace("\\n", "\r\n") + ("\r\n" if text else ""))
+
+
+def leftovers_listing(prefix, work, case, program):
+    """What the run left beside the program, and C:\\pm.log if it is left."""
+    inputs = set(case.get("files", DEFAULT_FILES).split() + [program, "vexbmc32.scenario", VOLUME_FOLDER])
+    inputs.update(LOGS)
+    if "report" in case:
+        inputs.add(case["report"])
+    entries = listing(work, inputs)
+    log = os.path.join(host_c(prefix), "pm.log")
+    if os.path.exists(log):
+        entries.append(file_entry(log, "C:\\pm.log"))
+    return "".join(entry + "\n" for entry in entries).encode()
+
+
+def default_layout(prefix, bin_dir):
+    """For every requester folder of the product's table: branding files of
+    each kind the staging deletes or keeps, an images folder with a nested
+    empty one, and an empty folder."""
     done = wine(prefix, [os.path.join(bin_dir, "secupd_drive.exe"), "folders"])
     folders = done.stdout.decode().split()
     if done.returncode != 0 or len(folders) != 8:
         raise RuntimeError("cannot read the repository's folder names: %r" % done.stdout)
-    volume = os.path.join(work, "secupd volume")
+    return [folder + "/" + entry for folder in folders
+            for entry in ("images/archive/", "empty/", "logo.gif", "branding.xml", "notes.txt",
+                          "images/banner.jpg", "images/splash.png")]
+
+
+def make_volume(prefix, bin_dir, work, scenario, label):
+    """Lays out the repository volume in the work folder, as the scenario's
+    volume.layout says or by default; each file holds its own path."""
+    layout_path = os.path.join(scenario, "volume.layout")
+    if os.path.exists(layout_path):
+        with open(layout_path, encoding="utf-8") as handle:
+            layout = handle.read().splitlines()
+    else:
+        layout = default_layout(prefix, bin_dir)
+    volume = os.path.join(work, VOLUME_FOLDER)
     os.makedirs(volume)
     with open(os.path.join(volume, ".windows-label"), "w") as handle:
         handle.write(label)
-    for folder in folders:
-        base = os.path.join(volume, folder)
-        os.makedirs(os.path.join(base, "images", "archive"))
-        os.makedirs(os.path.join(base, "empty"))
-        for name in ("logo.gif", "branding.xml", "notes.txt", os.path.join("images", "banner.jpg"),
-                     os.path.join("images", "splash.png")):
-            with open(os.path.join(base, name), "w") as handle:
-                handle.write("%s %s\n" % (folder, name))
+    make_entries(volume, layout, lambda path, text: path + "\r\n")
     return volume
 
 
@@ -215,7 +295,7 @@ def lf(data):
     return data.replace(b"\r\n", b"\n")
 
 
-def record(scenario, work, case, done, registry, prefix):
+def record(scenario, work, case, done, registry, prefix, program):
     def write(name, data):
         with open(os.path.join(scenario, name), "wb") as handle:
             handle.write(data)
@@ -233,6 +313,8 @@ def record(scenario, work, case, done, registry, prefix):
         write("report", lf(read_bytes(os.path.join(work, case["report"]))))
     if os.path.exists(os.path.join(scenario, "staged")):
         write("staged", staged_listing(prefix))
+    if os.path.exists(os.path.join(scenario, "leftovers")):
+        write("leftovers", leftovers_listing(prefix, work, case, program))
 
 
 def main():
@@ -260,6 +342,7 @@ def main():
 
     set_registry(options.prefix, case.get("registry", "absent"))
     clear_staging(options.prefix)
+    prestage(options.prefix, scenario)
 
     letter = case.get("volume")
     helper = os.path.join(options.bin, "secupd_drive.exe")
@@ -267,14 +350,18 @@ def main():
     map_late = None
     if letter:
         wine(options.prefix, [helper, "unmap", letter])
-        volume = make_volume(options.prefix, options.bin, work, case.get("volume_label", "SECUPD"))
+        volume = make_volume(options.prefix, options.bin, work, scenario, case.get("volume_label", "SECUPD"))
         if "volume_delay" in case:
             def map_late():
                 mappers.append(wine_async(options.prefix, [helper, "map", letter, volume, case["volume_delay"]]))
         elif wine(options.prefix, [helper, "map", letter, volume]).returncode != 0:
             raise RuntimeError("cannot map the repository volume as %s:" % letter)
     try:
-        done = run_program(options.prefix, [program] + case.get("args", "").split(), work, map_late)
+        # The program is named by its path in the current folder, where
+        # Wine would find it too: the adapter's own folder comes first in
+        # the search for a bare name.
+        command = [os.path.join(options.bin, ADAPTER), "--launch", ".\\" + program]
+        done = run_program(options.prefix, command + case.get("args", "").split(), work, map_late)
     finally:
         for mapper in mappers:
             mapper.wait(timeout=60)
@@ -282,7 +369,7 @@ def main():
             wine(options.prefix, [helper, "unmap", letter])
 
     if options.record:
-        record(scenario, work, case, done, registry_state(options.prefix), options.prefix)
+        record(scenario, work, case, done, registry_state(options.prefix), options.prefix, program)
         set_registry(options.prefix, "absent")
         return 0
 
@@ -314,6 +401,9 @@ def main():
                 actual, failures)
     if os.path.exists(os.path.join(scenario, "staged")):
         compare("staged", read_bytes(os.path.join(scenario, "staged")), staged_listing(options.prefix), failures)
+    if os.path.exists(os.path.join(scenario, "leftovers")):
+        compare("leftovers", read_bytes(os.path.join(scenario, "leftovers")),
+                leftovers_listing(options.prefix, work, case, program), failures)
 
     # Leave the agent as the next scenario expects to find it: not installed.
     set_registry(options.prefix, "absent")

@@ -4,12 +4,13 @@
 // run for real with the C runtime's system(), against a repository folder
 // mapped as that drive.
 //
-// Under Wine the texts run without their redirection tail " 1>2>C:\pm.log":
+// Here the texts run without their redirection tail " 1>2>C:\pm.log":
 // Wine's cmd.exe rejects that tail ("Invalid name.") and then runs nothing,
 // while the Windows command interpreter accepts it and sends each command's
 // output to C:\pm.log, which the last command deletes. The end-to-end
-// scenarios show the texts with their tail; this test shows what the
-// commands themselves do.
+// scenarios run the texts with their tail, through a command-interpreter
+// adapter that applies it as Windows does; this test shows in detail what
+// the commands themselves do.
 #include <windows.h>
 
 #include <gtest/gtest.h>

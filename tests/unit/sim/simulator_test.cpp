@@ -89,7 +89,7 @@ TEST_F(SimulatorTest, RawCommandLogsTheRequestBlockAndAnswersInByte34) {
     uint8_t block[bridge::kCommandBlockSize] = {};
     block[16] = 11;
     block[34] = 0x01;
-    exported<VexbmcCommandFunction>(bridge::kCommand)(block, block);
+    EXPECT_EQ(exported<VexbmcCommandFunction>(bridge::kCommand)(block, block), 0x5a);
     EXPECT_EQ(block[34], 0x5a);
 
     std::string request(bridge::kCommandBlockSize * 2, '0');
@@ -98,6 +98,27 @@ TEST_F(SimulatorTest, RawCommandLogsTheRequestBlockAndAnswersInByte34) {
     std::string after = request;
     after.replace(68, 2, "5a");
     EXPECT_EQ(log(), "VEXBMCCommand(&block, &block) request=" + request + " -> status=90 block=" + after + "\n");
+}
+
+TEST_F(SimulatorTest, EndSessionStatusIsSetApartFromTheCallsStatus) {
+    struct Case {
+        const char* scenario;
+        int32_t callStatus;
+        uint8_t byte34;
+    };
+    for (const Case& c : {
+             Case{"endSessionStatus=1", 0, 0x01},
+             Case{"endSessionStatus=0xff\nstatus.VEXBMCCommand=4100", 4100, 0xff},
+             Case{"endSessionStatus=0\nstatus.VEXBMCCommand=7", 7, 0x00},
+             Case{"endSessionStatus=256\nstatus.VEXBMCCommand=7", 7, 0x07},  // out of range: the default
+             Case{"endSessionStatus=-1", 0, 0x00},
+         }) {
+        sim::loadScenario(c.scenario);
+        uint8_t block[bridge::kCommandBlockSize] = {};
+        block[34] = 0x01;
+        EXPECT_EQ(exported<VexbmcCommandFunction>(bridge::kCommand)(block, block), c.callStatus) << c.scenario;
+        EXPECT_EQ(block[34], c.byte34) << c.scenario;
+    }
 }
 
 TEST_F(SimulatorTest, InvalidValuesKeepTheDefaults) {

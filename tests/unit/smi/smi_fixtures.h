@@ -107,7 +107,11 @@ struct ScriptedFirmware {
 
 class ScriptedStrategy : public smi::SmiStrategy {
 public:
-    void lock() override {}
+    // Each execution of a call starts here; a call may be executed again.
+    void lock() override {
+        image_.clear();
+        readAt_ = 0;
+    }
     void setSize(std::size_t size) override { size_ = size; }
     std::uint32_t getPhysicalBufferBaseAddress() override { return ScriptedFirmware::kBase; }
     void addInputBuffer(const std::uint8_t* bytes, std::size_t size) override {
