@@ -44,6 +44,14 @@ public:
     // one repair each instead of repairing each other without end.
     void update(observer::IObservable* whatChanged, const void* parameter) override;
 
+    // The declaration this observer keeps.
+    int checksumType() const { return checksumType_; }
+    int indexPort() const { return indexPort_; }
+    int dataPort() const { return dataPort_; }
+    int rangeStart() const { return start_; }
+    int rangeEnd() const { return end_; }
+    int checksumLocation() const { return checksumLocation_; }
+
 private:
     void attach();
     void detach();
