@@ -5,6 +5,7 @@
 
 #include "factory/tfactory.h"
 #include "inspect/command_line.h"
+#include "inspect/inspect_error.h"
 #include "inspect/smbios_commands.h"
 #include "inspect/sources.h"
 #include "inspect/string_keywords.h"
@@ -239,7 +240,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "hwinspect: " << error.what() << "\n" << kUsage;
         return kExitUsage;
     } catch (const std::exception& error) {
-        err << "hwinspect: " << error.what() << "\n";
+        err << "hwinspect: " << reasonOf(error) << "\n";
         return kExitFailure;
     }
 }

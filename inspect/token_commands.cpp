@@ -1,7 +1,6 @@
 #include "inspect/token_commands.h"
 
 #include <iomanip>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "inspect/inspect_error.h"
 #include "inspect/json_writer.h"
 #include "inspect/text_output.h"
+#include "smbios/smbios_exceptions.h"
 #include "smbios/token.h"
 #include "smbios/token_table.h"
 #include "smbios/token_table_factory.h"
@@ -41,6 +41,7 @@ std::string hex(unsigned value, int width) {
 // A token's printed form, or what of it was printed and why it stopped.
 struct PrintedToken {
     std::string text;
+    bool failed = false;
     std::string error;
 };
 
@@ -51,7 +52,8 @@ PrintedToken printToken(const smbios::IToken& token) {
     try {
         token.streamify(line);
     } catch (const std::exception& error) {
-        printed.error = error.what();
+        printed.failed = true;
+        printed.error = reasonOf(error);
     }
     printed.text = line.str();
     return printed;
@@ -78,7 +80,7 @@ TokenValue readValue(const smbios::IToken& token) {
         }
     } catch (const std::exception& error) {
         value.readable = false;
-        value.error = error.what();
+        value.error = reasonOf(error);
     }
     return value;
 }
@@ -194,7 +196,7 @@ void showTokens(std::ostream& out, bool json) {
         for (auto it = table.begin(); it != table.end(); ++it) {
             const PrintedToken printed = printToken(*it);
             out << printable(printed.text);
-            if (!printed.error.empty()) {
+            if (printed.failed) {
                 out << (printed.text.empty() ? "" : " ") << "(unreadable: " << printable(printed.error) << ")";
                 ++unreadable;
             }
@@ -213,7 +215,7 @@ void showToken(std::ostream& out, std::uint16_t id) {
         ++found;
         const PrintedToken printed = printToken(token);
         out << printable(printed.text);
-        if (!printed.error.empty()) out << (printed.text.empty() ? "" : " ") << "(" << printable(printed.error) << ")";
+        if (printed.failed) out << (printed.text.empty() ? "" : " ") << "(" << printable(printed.error) << ")";
         out << "\n";
         out << "\tclass: " << token.getTokenClass() << "\n";
         out << "\tkind: " << (token.isBool() && token.isString() ? "bit and string"
@@ -249,13 +251,22 @@ void verifyCmos(std::ostream& out, bool json) {
     JsonWriter writer(out);
     if (json) writer.beginObject().key("checksums").beginArray();
     int mismatches = 0;
+    int unreadable = 0;
     for (smbios::CmosRWChecksumObserver& observer : observers) {
+        // "MISMATCH" for a checksum that does not match the bytes, "UNREADABLE"
+        // when the bytes or the stored checksum could not be read.
+        const char* verdict = "ok";
         std::string error;
         try {
             observer.update(accessor, &verifyOnly);
-        } catch (const std::exception& failure) {
-            error = failure.what();
+        } catch (const smbios::InvalidChecksum& failure) {
+            verdict = "MISMATCH";
+            error = reasonOf(failure);
             ++mismatches;
+        } catch (const std::exception& failure) {
+            verdict = "UNREADABLE";
+            error = reasonOf(failure);
+            ++unreadable;
         }
         if (json) {
             writer.beginObject();
@@ -266,6 +277,7 @@ void verifyCmos(std::ostream& out, bool json) {
             writer.key("end").number(observer.rangeEnd());
             writer.key("checksumLocation").number(observer.checksumLocation());
             writer.key("ok").boolean(error.empty());
+            writer.key("result").value(verdict);
             if (!error.empty()) writer.key("error").value(error);
             writer.endObject();
             continue;
@@ -274,11 +286,8 @@ void verifyCmos(std::ostream& out, bool json) {
             << hex(static_cast<unsigned>(observer.rangeStart()), 2) << "-" << hex(static_cast<unsigned>(observer.rangeEnd()), 2)
             << ", " << checksumTypeName(observer.checksumType()) << " at "
             << hex(static_cast<unsigned>(observer.checksumLocation()), 2) << ": ";
-        if (error.empty()) {
-            out << "ok\n";
-        } else {
-            out << "MISMATCH\n" << printable(error) << "\n";
-        }
+        out << verdict << "\n";
+        if (!error.empty()) out << printable(error) << "\n";
     }
     if (json) {
         writer.endArray().endObject();
@@ -287,6 +296,7 @@ void verifyCmos(std::ostream& out, bool json) {
         out << "The token structures declare no CMOS checksum.\n";
     }
     if (mismatches > 0) throw InspectError(std::to_string(mismatches) + " CMOS checksum(s) do not match.");
+    if (unreadable > 0) throw InspectError(std::to_string(unreadable) + " CMOS checksum(s) could not be read.");
 }
 
 void dumpCmos(std::ostream& out) {
