@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "factory/tfactory.h"
+#include "inspect/cmos_commands.h"
 #include "inspect/command_line.h"
 #include "inspect/inspect_error.h"
 #include "inspect/smbios_commands.h"

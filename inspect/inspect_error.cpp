@@ -8,7 +8,7 @@ std::string reasonOf(const std::exception& error) {
     const std::string message = error.what();
     if (!message.empty()) return message;
     if (dynamic_cast<const smbios::NotImplemented*>(&error) != nullptr) {
-        return "Not available on this machine (the library gave no further reason).";
+        return "Not available on this machine.";
     }
     return "Failed without a message.";
 }

@@ -4,11 +4,18 @@
 #include <cstdint>
 #include <ostream>
 
+#include "smbios/token_table.h"
+
 namespace hwinspect {
 
-// The commands over the token table and CMOS. Each reads the process-wide
-// token table of the library (built from the process-wide SMBIOS table) and
-// writes its answer to `out`; failures are thrown.
+// The commands over the token table. Each reads the process-wide token table
+// of the library (built from the process-wide SMBIOS table) and writes its
+// answer to `out`; failures are thrown.
+
+// The process-wide token table, and the same as the library's own class,
+// whose checksum observers the CMOS commands run.
+smbios::ITokenTable& sharedTokenTable();
+smbios::TokenTable& libraryTokenTable();
 
 // The table's printed form, then every token's, one a line. A token that
 // cannot be read (an encoded string, CMOS or the calling interface out of
@@ -16,12 +23,6 @@ namespace hwinspect {
 void showTokens(std::ostream& out, bool json);
 // Every token with that id: its printed form, its kind, value and string.
 void showToken(std::ostream& out, std::uint16_t id);
-// Every CMOS checksum the token structures declare, verified without
-// repairing: "ok", or the mismatch with every checksum the bytes give. Fails
-// after the list when one does not match.
-void verifyCmos(std::ostream& out, bool json);
-// The 256 bytes behind each index port the token structures name, in hex.
-void dumpCmos(std::ostream& out);
 
 }  // namespace hwinspect
 
