@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 
+#include "cmos/cmos_rw_factory.h"
 #include "factory/tfactory.h"
 #include "inspect/cmos_commands.h"
 #include "inspect/command_line.h"
@@ -11,7 +12,6 @@
 #include "inspect/sources.h"
 #include "inspect/string_keywords.h"
 #include "inspect/token_commands.h"
-#include "cmos/cmos_rw_factory.h"
 #include "memory/memory_factory.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/token_table_factory.h"
