@@ -1,5 +1,5 @@
-# Cross build for 32-bit Windows, the shipping target. This machine cannot run
-# 32-bit code, so this build is compiled and linked but never executed here.
+# Cross build for 32-bit Windows, the shipping target. Its tests run under the
+# emulated 32-bit Wine of scripts/setup-wine32 (this kernel runs no 32-bit code).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -6,4 +6,4 @@
 prefix=$1
 shift
 . "$(dirname "$0")/wine-env.sh"
-exec /usr/lib/wine/wine64 "$@"
+exec "$wine" "$@"

@@ -15,16 +15,23 @@ prefix=$2
 case "$action" in
   start)
     mkdir -p "$prefix"
-    /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wine64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
+    "$wineserver" -p </dev/null >/dev/null 2>&1
+    "$wine" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    "$wine" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
       echo "wine-server.sh: Wine does not run in $prefix" >&2
       exit 1
     }
+    # The emulated 32-bit Wine: its half of the prefix must run too.
+    if [ "$wine" != /usr/lib/wine/wine64 ]; then
+      "$wine" 'C:\windows\syswow64\cmd.exe' /c exit 0 </dev/null >/dev/null 2>&1 || {
+        echo "wine-server.sh: 32-bit programs do not run in $prefix (with $wine)" >&2
+        exit 1
+      }
+    fi
     ;;
   stop)
-    /usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wineserver64 -w </dev/null >/dev/null 2>&1
+    "$wineserver" -k </dev/null >/dev/null 2>&1
+    "$wineserver" -w </dev/null >/dev/null 2>&1
     exit 0
     ;;
   *)

@@ -1,15 +1,12 @@
 // Fuzz target: an arbitrary byte string taken as a firmware's SMBIOS
-// structure table. Walks it, dereferences every item, looks up every string
-// and reads every byte of every formatted area; AddressSanitizer watches that
-// nothing is read outside a buffer. The first two input bytes choose the
-// declared table length relative to the bytes delivered.
+// structure table, walked and read in full (fuzz_walk.h). The first two input
+// bytes choose the declared table length relative to the bytes delivered.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <sstream>
 
-#include "smbios/smbios_exceptions.h"
+#include "fuzz/fuzz_walk.h"
 #include "smbios/smbios_table.h"
 
 namespace {
@@ -33,31 +30,6 @@ private:
     std::uint16_t declared_;
 };
 
-void exercise(const smbios::ISmbiosItem& item) {
-    std::uint8_t byte = 0;
-    // Every byte of the formatted area, and the first two outside it.
-    const unsigned limit = item.length() + 2u;
-    for (unsigned offset = 0; offset <= limit; ++offset) {
-        try {
-            item.readData(offset, &byte, 1);
-        } catch (const smbios::DataOutOfBounds&) {
-        }
-    }
-    for (unsigned number = 1; number <= 255u; ++number) {
-        try {
-            const char* text = item.stringAt(static_cast<std::uint8_t>(number));
-            volatile std::size_t length = std::strlen(text);
-            (void)length;
-        } catch (const smbios::IException&) {
-            break;
-        }
-    }
-    std::ostringstream printed;
-    printed << item;
-    std::size_t size = 0;
-    std::unique_ptr<std::uint8_t[]> copy(item.copyBuffer(size));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -74,11 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::make_unique<FuzzInputStrategy>(data + 2, delivered, static_cast<std::uint16_t>(declared)));
     smbios::SmbiosTable table(std::move(strategies), false);
     table.installWorkarounds();
-    for (auto it = table.begin(); it != table.end(); ++it) exercise(*it);
-    for (int type : {0, 1, 4, 127}) {
-        for (auto it = table.itemsOfType(type); it != table.end(); ++it) exercise(*it);
-    }
-    std::ostringstream printed;
-    printed << table;
+    fuzz::exerciseTable(table);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <ostream>
 
+#include "smbios/smbios_structure.h"
+
 namespace smbios {
 
 class SmbiosWorkaroundTable;
@@ -36,11 +38,16 @@ std::ostream& operator<<(std::ostream& stream, const ISmbiosItem& item);
 
 class SmbiosItem : public ISmbiosItem {
 public:
-    // Copies `size` bytes of a structure: its formatted area and its string
-    // set with the two closing NULs. Bytes cut short (a structure at the end
-    // of a truncated table) are completed with zeros, so the buffer always
-    // holds the whole formatted area and ends in two NULs.
-    SmbiosItem(const std::uint8_t* bytes, std::size_t size);
+    // Copies the structure at `bytes`, of which `available` bytes may be read:
+    // its formatted area and its string set with the two closing NULs. Bytes
+    // cut short (a structure at the end of a truncated table) are completed
+    // with zeros, so the buffer always holds the whole formatted area and
+    // ends in two NULs.
+    SmbiosItem(const std::uint8_t* bytes, std::size_t available);
+    // The same for a structure already measured (measureStructure).
+    SmbiosItem(const std::uint8_t* bytes, const StructureExtent& extent);
+    SmbiosItem(const SmbiosItem& other);
+    SmbiosItem& operator=(const SmbiosItem&) = delete;
     ~SmbiosItem() override;
 
     std::unique_ptr<ISmbiosItem> clone() override;
@@ -54,13 +61,36 @@ public:
     std::size_t bufferSize() const override;
     const char* stringAt(std::uint8_t number) const override;
 
+    // Items of a table are built and dropped by the hundred: their storage is
+    // kept for reuse (per thread, up to a bound) instead of going back to the
+    // general heap each time.
+    static void* operator new(std::size_t bytes);
+    static void operator delete(void* storage, std::size_t bytes);
+
     // Corrects the item for the firmware defects the table recognised; no
     // definition is built in yet, so a table without one changes nothing.
     virtual void applyWorkarounds(const SmbiosWorkaroundTable* workarounds);
 
 private:
-    std::unique_ptr<std::uint8_t[]> buffer;
-    std::size_t size;
+    // Most structures are short: their bytes live inside the item, so that
+    // building one costs a single allocation. Longer ones go to the heap.
+    static constexpr std::size_t kInlineBytes = 128;
+    struct ReleaseBytes {
+        bool onHeap;
+        void operator()(std::uint8_t* bytes) const {
+            if (onHeap) delete[] bytes;
+        }
+    };
+    void allocate(std::size_t byteCount);
+
+    std::unique_ptr<std::uint8_t[], ReleaseBytes> buffer;
+    std::size_t size = 0;
+    // The last string found and its number (0: none yet). The buffer is
+    // written only by applyWorkarounds, before the item is handed out and so
+    // before any lookup.
+    mutable std::uint8_t lastStringNumber = 0;
+    mutable const std::uint8_t* lastString = nullptr;
+    std::uint8_t inlineBytes[kInlineBytes];
 };
 
 }  // namespace smbios

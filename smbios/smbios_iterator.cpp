@@ -13,31 +13,42 @@ constexpr std::uint8_t kEndOfTable = 127;
 
 SmbiosTableIteratorBase::~SmbiosTableIteratorBase() = default;
 
+namespace {
+
+const SmbiosTable* ownTable(const ISmbiosTable* table) {
+    if (table == nullptr) return nullptr;
+    const SmbiosTable* own = dynamic_cast<const SmbiosTable*>(table);
+    if (own == nullptr) throw InternalErrorImpl("Smbios table not found or not initialized");
+    return own;
+}
+
+}  // namespace
+
 SmbiosTableIteratorBase::SmbiosTableIteratorBase(const ISmbiosTable* owner, int filter)
-    : typeFilter(filter), table(owner), position(nullptr) {
+    : typeFilter(filter), table(owner), position(nullptr), source(ownTable(owner)) {
     advance();
 }
 
 void SmbiosTableIteratorBase::advance() {
-    if (table == nullptr) return;
-    const SmbiosTable* source = dynamic_cast<const SmbiosTable*>(table);
+    if (source == nullptr) return;
+    const std::uint8_t* const data = source->tableData();
+    const std::size_t end = data != nullptr ? source->tableEnd() : 0;
+    // A structure is visited only if it starts at least 4 bytes before the end.
+    const auto startsInside = [end](std::size_t offset) { return end >= 4 && offset <= end - 4; };
     do {
-        const std::uint8_t* data = source != nullptr ? source->tableData() : nullptr;
-        // Signed, so a table shorter than a header holds no structure at all.
-        const long long end = source != nullptr ? static_cast<long long>(source->tableEnd()) : 0;
         if (data == nullptr) {
             position = nullptr;
         } else if (position == nullptr) {
-            position = end >= 4 ? data : nullptr;
+            position = startsInside(0) ? data : nullptr;
         } else if (position[0] == kEndOfTable) {
             position = nullptr;
         } else {
             // The next structure starts behind the two NULs that close this
-            // one's string set; it must start at least 4 bytes before the end.
-            long long scan = (position - data) + position[1];
-            while (scan < end - 3 && !(data[scan] == 0 && data[scan + 1] == 0)) ++scan;
-            const long long next = scan + 2;
-            position = next > end - 4 ? nullptr : data + next;
+            // one's string set.
+            const std::size_t offset = static_cast<std::size_t>(position - data);
+            const StructureExtent extent = source->extentAt(position);
+            const std::size_t next = offset + extent.size;
+            position = extent.closed && startsInside(next) ? data + next : nullptr;
         }
     } while (typeFilter != -1 && position != nullptr && position[0] != typeFilter);
 }
@@ -45,11 +56,7 @@ void SmbiosTableIteratorBase::advance() {
 ISmbiosItem& SmbiosTableIteratorBase::dereference() const {
     if (position == nullptr)
         throw ParameterExceptionImpl("Programmer error: attempt to dereference a Null iterator.");
-    const SmbiosTable* source = dynamic_cast<const SmbiosTable*>(table);
-    if (source == nullptr) throw InternalErrorImpl("Smbios table not found or not initialized");
-    // The cache is the table's own bookkeeping; reading through a const
-    // iterator still fills it.
-    return const_cast<SmbiosTable*>(source)->itemAt(position);
+    return source->itemAt(position);
 }
 
 SmbiosTableIterator::SmbiosTableIterator(ISmbiosTable* owner, int filter) : SmbiosTableIteratorBase(owner, filter) {}

@@ -9,6 +9,7 @@
 namespace smbios {
 
 class ISmbiosTable;
+class SmbiosTable;
 
 // Walks the structures of a table, optionally only those of one type. The
 // position is the structure's first byte inside the table's buffer; the end
@@ -26,7 +27,9 @@ public:
     bool operator!=(const SmbiosTableIteratorBase& other) const { return position != other.position; }
 
 protected:
-    // Positioned on the first structure that passes the filter (-1: every type).
+    // Positioned on the first structure that passes the filter (-1: every
+    // type). Only the library's own tables can be walked: any other table
+    // throws InternalError at once rather than look empty.
     SmbiosTableIteratorBase(const ISmbiosTable* table, int typeFilter);
     void advance();
     ISmbiosItem& dereference() const;
@@ -34,6 +37,11 @@ protected:
     int typeFilter;
     const ISmbiosTable* table;
     const std::uint8_t* position;
+
+private:
+    // `table` as the library's own table, found once when the iterator is
+    // made, so a step or a dereference costs no type check.
+    const SmbiosTable* source;
 };
 
 class SmbiosTableIterator : public SmbiosTableIteratorBase {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "memory/memory_factory.h"
@@ -16,6 +17,9 @@ namespace {
 constexpr std::uint32_t kSearchStart = 0xE0000;
 constexpr std::uint32_t kSearchLimit = 0xFFFFF;
 constexpr std::uint32_t kSearchStep = 16;
+// Every candidate of a search lies below kSearchLimit - 32, 16-byte aligned
+// from kSearchStart; the last one (FFFD0h) is read to its 32nd byte.
+constexpr std::uint32_t kSearchRangeBytes = ((kSearchLimit - 32 - 1 - kSearchStart) / kSearchStep) * kSearchStep + 32;
 
 // Checks a candidate entry point; the text of every failed check becomes the
 // message of `failure`. Returns whether the candidate is accepted.
@@ -71,21 +75,46 @@ SmbiosEntryPoint SmbiosMemoryStrategy::findEntryPoint(bool strict) {
         failure.setMessageString("SMBIOS Header not found in search.");
     }
 
+    // A search reads the whole range in one block where the memory can
+    // deliver it; a memory that cannot is read candidate by candidate, which
+    // finds the same entry point.
+    if (startAddress == 0) {
+        std::unique_ptr<std::uint8_t[]> range(new std::uint8_t[kSearchRangeBytes]);
+        bool haveRange = true;
+        try {
+            memory->readBlock(range.get(), kSearchStart, kSearchRangeBytes);
+        } catch (const std::exception&) {
+            haveRange = false;
+        }
+        if (haveRange) {
+            for (std::uint32_t offset = 0; offset + 32 <= kSearchRangeBytes; offset += kSearchStep) {
+                if (std::memcmp(range.get() + offset, "_SM_", 4) != 0) continue;
+                std::uint8_t bytes[32];
+                std::memcpy(bytes, range.get() + offset, sizeof bytes);
+                if (validate(bytes, failure, strict)) return rememberFound(kSearchStart + offset, bytes);
+            }
+            throw failure;
+        }
+    }
+
     std::uint32_t candidate = startAddress != 0 ? startAddress : kSearchStart;
     // 64-bit so an address near the top of the range cannot wrap around.
     while (static_cast<std::uint64_t>(candidate) + 32 < kSearchLimit) {
         std::uint8_t bytes[32] = {};
         memory->readBlock(bytes, candidate, sizeof bytes);
-        if (std::memcmp(bytes, "_SM_", 4) == 0 && validate(bytes, failure, strict)) {
-            startAddress = candidate;
-            SmbiosEntryPoint entryPoint;
-            std::memcpy(&entryPoint, bytes, sizeof entryPoint);
-            return entryPoint;
-        }
+        if (std::memcmp(bytes, "_SM_", 4) == 0 && validate(bytes, failure, strict))
+            return rememberFound(candidate, bytes);
         if (startAddress != 0) throw failure;
         candidate += kSearchStep;
     }
     throw failure;
+}
+
+SmbiosEntryPoint SmbiosMemoryStrategy::rememberFound(std::uint32_t address, const std::uint8_t (&bytes)[32]) {
+    startAddress = address;
+    SmbiosEntryPoint entryPoint;
+    std::memcpy(&entryPoint, bytes, sizeof entryPoint);
+    return entryPoint;
 }
 
 bool SmbiosMemoryStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& entryPoint, bool strict) {

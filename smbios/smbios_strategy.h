@@ -40,6 +40,9 @@ public:
 
     // 0 means: search. Set to the address found, so later calls look only there.
     std::uint32_t startAddress;
+
+private:
+    SmbiosEntryPoint rememberFound(std::uint32_t address, const std::uint8_t (&bytes)[32]);
 };
 
 }  // namespace smbios

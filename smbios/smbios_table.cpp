@@ -1,6 +1,8 @@
 #include "smbios/smbios_table.h"
 
+#include <algorithm>
 #include <exception>
+#include <functional>
 
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_workarounds.h"
@@ -46,7 +48,10 @@ void SmbiosTable::loadTable() {
     if (!rawAccess) dropItemCache();
     for (const std::unique_ptr<SmbiosStrategy>& strategy : strategies) {
         try {
-            if (strategy->getSmbiosTable(tableBuffer, entryPoint, strictValidation)) return;
+            if (strategy->getSmbiosTable(tableBuffer, entryPoint, strictValidation)) {
+                lastMeasured = nullptr;
+                return;
+            }
         } catch (...) {
             // A strategy that cannot deliver is passed over; the next one tries.
         }
@@ -84,49 +89,81 @@ void SmbiosTable::setStrictValidation(bool strict) { strictValidation = strict; 
 
 bool SmbiosTable::isStrictValidation() const { return strictValidation; }
 
+std::vector<SmbiosTable::CacheEntry>::iterator SmbiosTable::cacheSlot(const std::uint8_t* position) const {
+    // Walks go in buffer order: a walk that fills the cache misses behind the
+    // last entry, a walk over a filled cache hits the entry after the last hit.
+    const std::less<const std::uint8_t*> before;
+    if (itemCache.empty() || before(itemCache.back().first, position)) return itemCache.end();
+    for (std::size_t slot = lastHit; slot < itemCache.size() && slot < lastHit + 2; ++slot) {
+        if (itemCache[slot].first == position) {
+            lastHit = slot;
+            return itemCache.begin() + static_cast<std::ptrdiff_t>(slot);
+        }
+    }
+    const auto found = std::lower_bound(itemCache.begin(), itemCache.end(), position,
+                                        [&before](const CacheEntry& entry, const std::uint8_t* key) {
+                                            return before(entry.first, key);
+                                        });
+    lastHit = static_cast<std::size_t>(found - itemCache.begin());
+    return found;
+}
+
+void SmbiosTable::cacheItem(const std::uint8_t* position, std::unique_ptr<ISmbiosItem> item) const {
+    if (itemCache.empty() || std::less<const std::uint8_t*>()(itemCache.back().first, position)) {
+        itemCache.emplace_back(position, std::move(item));
+        lastHit = itemCache.size() - 1;
+        return;
+    }
+    const auto slot = cacheSlot(position);
+    if (slot != itemCache.end() && slot->first == position) {
+        slot->second = std::move(item);
+    } else {
+        lastHit = static_cast<std::size_t>(itemCache.emplace(slot, position, std::move(item)) - itemCache.begin());
+    }
+}
+
 ISmbiosItem* SmbiosTable::findCachedItem(const std::uint8_t* position) const {
-    const auto found = itemCache.find(position);
-    if (found == itemCache.end()) return nullptr;
-    if (!found->second) throw InternalErrorImpl("No null pointers should ever leak into the itemList");
-    return found->second.get();
+    const auto slot = cacheSlot(position);
+    if (slot == itemCache.end() || slot->first != position) return nullptr;
+    if (!slot->second) throw InternalErrorImpl("No null pointers should ever leak into the itemList");
+    return slot->second.get();
 }
 
 void SmbiosTable::storeCachedItem(const std::uint8_t* position, ISmbiosItem* item) {
-    itemCache[position].reset(item);
-}
-
-std::size_t SmbiosTable::tableEnd() const {
-    const std::size_t declared = entryPoint.tableLength;
-    return declared < tableBuffer.size ? declared : tableBuffer.size;
+    cacheItem(position, std::unique_ptr<ISmbiosItem>(item));
 }
 
 ISmbiosItem* SmbiosTable::createItem(const std::uint8_t* position) const {
     if (position == nullptr) throw InternalErrorImpl("Not a valid header. header is zero.");
-    const std::uint8_t* data = tableData();
-    const std::size_t end = tableEnd();
-    const std::size_t start = static_cast<std::size_t>(position - data);
-    const std::size_t available = start < end ? end - start : 0;
-
-    // The structure runs to the two NULs behind its formatted area. One that
-    // is not closed inside the table is cut at the table's end; the item
-    // completes it, so nothing is ever read outside the table's buffer.
-    std::size_t size = available;
-    for (std::size_t scan = position[1] < available ? position[1] : available; scan + 1 < available; ++scan) {
-        if (position[scan] == 0 && position[scan + 1] == 0) {
-            size = scan + 2;
-            break;
-        }
-    }
-    std::unique_ptr<SmbiosItem> item(new SmbiosItem(position, size));
+    // The item measures the structure within what is left of the table, so
+    // nothing is ever read outside the table's buffer; a structure the table
+    // cuts short is completed by the item.
+    std::unique_ptr<SmbiosItem> item(new SmbiosItem(position, extentAt(position)));
     if (!rawAccess) item->applyWorkarounds(workarounds.get());
     return item.release();
 }
 
-ISmbiosItem& SmbiosTable::itemAt(const std::uint8_t* position) {
+StructureExtent SmbiosTable::extentAt(const std::uint8_t* position) const {
+    if (position != lastMeasured) {
+        const std::uint8_t* data = tableData();
+        const std::size_t end = tableEnd();
+        // Pointer comparison through integers: a position of another buffer
+        // (a table reloaded since) has nothing of this one left to measure.
+        const auto at = reinterpret_cast<std::uintptr_t>(position);
+        const auto base = reinterpret_cast<std::uintptr_t>(data);
+        const std::size_t start = at - base;
+        lastExtent = data != nullptr && at >= base && start < end ? measureStructure(position, end - start)
+                                                                  : StructureExtent{0, false};
+        lastMeasured = position;
+    }
+    return lastExtent;
+}
+
+ISmbiosItem& SmbiosTable::itemAt(const std::uint8_t* position) const {
     if (ISmbiosItem* cached = findCachedItem(position)) return *cached;
     std::unique_ptr<ISmbiosItem> item(createItem(position));
     ISmbiosItem& created = *item;
-    storeCachedItem(position, item.release());
+    cacheItem(position, std::move(item));
     return created;
 }
 

@@ -3,16 +3,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "smbios/smbios_entry_point.h"
 #include "smbios/smbios_item.h"
 #include "smbios/smbios_iterator.h"
 #include "smbios/smbios_strategy.h"
+#include "smbios/smbios_structure.h"
 
 namespace smbios {
 
@@ -77,13 +78,34 @@ public:
     // The raw table the iterators walk, and where it ends: the smaller of the
     // entry point's table length and the bytes the strategy delivered.
     const std::uint8_t* tableData() const { return tableBuffer.data.get(); }
-    std::size_t tableEnd() const;
+    std::size_t tableEnd() const {
+        const std::size_t declared = entryPoint.tableLength;
+        return declared < tableBuffer.size ? declared : tableBuffer.size;
+    }
+
+    // How far the structure at `position` reaches within the table. A walk
+    // measures each structure once: the item built for it and the step past
+    // it share the measure.
+    StructureExtent extentAt(const std::uint8_t* position) const;
 
     // The item at `position`, from the cache or built, corrected and cached.
-    ISmbiosItem& itemAt(const std::uint8_t* position);
+    // Const, because reading a table through a const iterator still fills
+    // the cache: the cache is bookkeeping, not part of the table's value.
+    ISmbiosItem& itemAt(const std::uint8_t* position) const;
 
 private:
-    std::map<const std::uint8_t*, std::unique_ptr<ISmbiosItem>> itemCache;
+    // The items handed out so far, ordered by position. A walk reaches the
+    // structures in buffer order, so filling the cache only ever appends.
+    using CacheEntry = std::pair<const std::uint8_t*, std::unique_ptr<ISmbiosItem>>;
+    std::vector<CacheEntry>::iterator cacheSlot(const std::uint8_t* position) const;
+    void cacheItem(const std::uint8_t* position, std::unique_ptr<ISmbiosItem> item) const;
+
+    mutable std::vector<CacheEntry> itemCache;
+    // Where the last lookup ended: the next one of a walk is there or behind it.
+    mutable std::size_t lastHit = 0;
+    // The last structure measured, and its extent.
+    mutable const std::uint8_t* lastMeasured = nullptr;
+    mutable StructureExtent lastExtent{0, false};
     bool rawAccess = true;
     bool strictValidation;
     std::unique_ptr<SmbiosWorkaroundTable> workarounds;

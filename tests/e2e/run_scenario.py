@@ -2,7 +2,12 @@
 """Runs one end-to-end scenario of pmquery.exe under Wine against the
 simulated controller, and compares everything it leaves behind.
 
-usage: run_scenario.py --prefix WINEPREFIX --bin BUILD_BIN --work WORK_ROOT SCENARIO_DIR
+usage: run_scenario.py --prefix WINEPREFIX --bin BUILD_BIN --work WORK_ROOT [--bits 32|64] SCENARIO_DIR
+
+--bits is the build's: a 32-bit product reads the agent's value from the
+32-bit registry view (WOW6432Node), a 64-bit one from the 64-bit view. The
+scenario's registry state is set and read in that view, and the other view
+must hold no value afterwards.
 
 A scenario directory holds:
   case               key=value lines:
@@ -91,18 +96,22 @@ def wine(prefix, args, cwd=None):
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
 
 
-def set_registry(prefix, state):
-    wine(prefix, ["reg", "delete", AGENT_KEY, "/v", "Version", "/f"])
+def view(bits):
+    return "/reg:%d" % bits
+
+
+def set_registry(prefix, state, bits):
+    wine(prefix, ["reg", "delete", AGENT_KEY, "/v", "Version", "/f", view(bits)])
     if state == "absent":
         return
     value = "" if state == "empty" else state
-    done = wine(prefix, ["reg", "add", AGENT_KEY, "/v", "Version", "/t", "REG_SZ", "/d", value, "/f"])
+    done = wine(prefix, ["reg", "add", AGENT_KEY, "/v", "Version", "/t", "REG_SZ", "/d", value, "/f", view(bits)])
     if done.returncode != 0:
         raise RuntimeError("cannot set the agent's registry value: " + done.stderr.decode(errors="replace"))
 
 
-def registry_state(prefix):
-    done = wine(prefix, ["reg", "query", AGENT_KEY, "/v", "Version"])
+def registry_state(prefix, bits):
+    done = wine(prefix, ["reg", "query", AGENT_KEY, "/v", "Version", view(bits)])
     if done.returncode != 0:
         return "absent"
     for line in done.stdout.decode(errors="replace").splitlines():
@@ -322,6 +331,7 @@ def main():
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--bin", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--bits", type=int, choices=(32, 64), default=64)
     parser.add_argument("--record", action="store_true")
     parser.add_argument("scenario")
     options = parser.parse_args()
@@ -340,7 +350,8 @@ def main():
     if os.path.exists(os.path.join(scenario, "vexbmc32.scenario")):
         shutil.copy(os.path.join(scenario, "vexbmc32.scenario"), work)
 
-    set_registry(options.prefix, case.get("registry", "absent"))
+    set_registry(options.prefix, "absent", 96 - options.bits)
+    set_registry(options.prefix, case.get("registry", "absent"), options.bits)
     clear_staging(options.prefix)
     prestage(options.prefix, scenario)
 
@@ -369,8 +380,8 @@ def main():
             wine(options.prefix, [helper, "unmap", letter])
 
     if options.record:
-        record(scenario, work, case, done, registry_state(options.prefix), options.prefix, program)
-        set_registry(options.prefix, "absent")
+        record(scenario, work, case, done, registry_state(options.prefix, options.bits), options.prefix, program)
+        set_registry(options.prefix, "absent", options.bits)
         return 0
 
     failures = []
@@ -380,7 +391,10 @@ def main():
             done.stdout, failures)
     compare("stderr", crlf(with_host_vendor(expected_stderr, expected_stderr)), done.stderr, failures)
     compare("registry", read_bytes(os.path.join(scenario, "registry")).strip(),
-            registry_state(options.prefix).encode(), failures)
+            registry_state(options.prefix, options.bits).encode(), failures)
+    other_bits = 96 - options.bits
+    compare("registry in the %d-bit view" % other_bits, b"absent",
+            registry_state(options.prefix, other_bits).encode(), failures)
     for log in ("calls.log", "ruxainst.log"):
         expected_path = os.path.join(scenario, log)
         actual_path = os.path.join(work, "vexbmc32-calls.log" if log == "calls.log" else log)
@@ -406,7 +420,7 @@ def main():
                 leftovers_listing(options.prefix, work, case, program), failures)
 
     # Leave the agent as the next scenario expects to find it: not installed.
-    set_registry(options.prefix, "absent")
+    set_registry(options.prefix, "absent", options.bits)
 
     if failures:
         sys.stderr.write("scenario %s failed (work folder %s):\n" % (name, work))

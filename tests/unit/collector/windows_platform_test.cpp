@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "collector/bridge/bridge_interface.h"
 #include "collector/platform/windows_impl.h"
@@ -129,26 +131,95 @@ TEST_F(WindowsPlatformTest, BridgeLibraryExportsArePlainNames) {
     EXPECT_EQ(platform.loadLibrary("velmora-no-such-library.dll"), nullptr);
 }
 
+#if !defined(_WIN64)
+// Only 32-bit Windows has more than one calling convention; the bridge
+// library's exports are __stdcall there.
+
+// Calls a function with 32-bit arguments pushed right to left and returns
+// how many bytes of them the function itself removed from the stack: all
+// of them for __stdcall, none for __cdecl.
+int argumentBytesRemovedByCallee(void* function, const uint32_t* arguments, int count) {
+    int moved = 0;
+    asm volatile(
+        "movl %%esp, %%esi\n\t"  // esi survives the call under either convention
+        "movl %[count], %%ecx\n"
+        "1:\n\t"
+        "testl %%ecx, %%ecx\n\t"
+        "jz 2f\n\t"
+        "pushl -4(%[arguments],%%ecx,4)\n\t"
+        "decl %%ecx\n\t"
+        "jmp 1b\n"
+        "2:\n\t"
+        "call *%[function]\n\t"
+        "movl %%esp, %%eax\n\t"
+        "subl %%esi, %%eax\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=&a"(moved)
+        : [function] "r"(function), [arguments] "r"(arguments), [count] "g"(count)
+        : "ecx", "edx", "esi", "memory", "cc");
+    return moved + 4 * count;
+}
+
+TEST_F(WindowsPlatformTest, BridgeExportsRemoveTheirOwnArguments) {
+    collector::LibraryHandle library = platform.loadLibrary(bridge::kLibraryFileName);
+    ASSERT_NE(library, nullptr);
+    uint8_t length = 0;
+    int32_t status = -2;
+    uint8_t request[bridge::kCommandBlockSize] = {};
+    uint8_t response[bridge::kCommandBlockSize] = {};
+    const auto address = [](void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); };
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> arguments;
+    };
+    for (const Case& c : {
+             Case{bridge::kGetStatus, {0, 1000, address(&length), address(&status)}},
+             Case{bridge::kGetReBrand, {0, 1000, address(&length), address(&status)}},
+             Case{bridge::kGetDefaultBrand, {0, 1000, address(&length), address(&status)}},
+             Case{bridge::kGetSecureUpdatePmData, {0, 6, 250, 0, 0, 1000, address(&length), address(&status)}},
+             Case{bridge::kEndSecureUpdate, {0, 6, 0, 0, 1000, address(&length), address(&status)}},
+             Case{bridge::kCommand, {address(request), address(response)}},
+         }) {
+        void* function = reinterpret_cast<void*>(platform.getProcAddress(library, c.name));
+        ASSERT_NE(function, nullptr) << c.name;
+        EXPECT_EQ(argumentBytesRemovedByCallee(function, c.arguments.data(), static_cast<int>(c.arguments.size())),
+                  static_cast<int>(4 * c.arguments.size()))
+            << c.name;
+    }
+    platform.freeLibrary(library);
+}
+#endif
+
 // A key of the tests' own, so the agent's key is left to the end-to-end scenarios.
 const char kTestKey[] = "SOFTWARE\\Velmora Tests\\Registry";
 
+// The key is made in both registry views: the process's own (the 32-bit
+// view, WOW6432Node, for the 32-bit build) and the 64-bit one; for the 64-bit
+// build they are the same key.
 class RegistryTest : public WindowsPlatformTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        for (int view = 0; view < 2; ++view) {
+            ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0,
+                                      KEY_SET_VALUE | (view ? KEY_WOW64_64KEY : 0), nullptr, &keys[view], nullptr),
+                      ERROR_SUCCESS);
+        }
     }
     void TearDown() override {
-        RegCloseKey(key);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
+        for (int view = 0; view < 2; ++view) {
+            RegCloseKey(keys[view]);
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kTestKey, view ? KEY_WOW64_64KEY : 0, 0);
+        }
         WindowsPlatformTest::TearDown();
     }
-    void set(const char* name, DWORD type, const std::string& bytes) {
-        ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size())),
-                  ERROR_SUCCESS);
+    void set(const char* name, DWORD type, const std::string& bytes, bool onlyOwnView = false) {
+        for (int view = 0; view < (onlyOwnView ? 1 : 2); ++view) {
+            ASSERT_EQ(RegSetValueExA(keys[view], name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                     static_cast<DWORD>(bytes.size())),
+                      ERROR_SUCCESS);
+        }
     }
-    HKEY key = nullptr;
+    HKEY keys[2] = {nullptr, nullptr};
 };
 
 TEST_F(RegistryTest, ReadsAtMost259CharactersWhateverTheValueHolds) {
@@ -171,6 +242,20 @@ TEST_F(RegistryTest, ReadsAtMost259CharactersWhateverTheValueHolds) {
         EXPECT_EQ(platform.readRegistryString(kTestKey, c.value, true), c.expected) << c.value;
     }
     EXPECT_EQ(platform.readRegistryString("SOFTWARE\\Velmora Tests\\No Such Key", "plain", false), "");
+}
+
+TEST_F(RegistryTest, TheOwnViewIsTheProcesssOne) {
+    set("own", REG_SZ, std::string("2.0\0", 4), true);
+
+    EXPECT_EQ(platform.readRegistryString(kTestKey, "own", false), "2.0");
+#ifdef _WIN64
+    EXPECT_EQ(platform.readRegistryString(kTestKey, "own", true), "2.0");
+#else
+    // A 32-bit process on 64-bit Windows writes below WOW6432Node, which the
+    // 64-bit view shows under that name only.
+    EXPECT_EQ(platform.readRegistryString(kTestKey, "own", true), "");
+    EXPECT_EQ(platform.readRegistryString("SOFTWARE\\WOW6432Node\\Velmora Tests\\Registry", "own", true), "2.0");
+#endif
 }
 
 }  // namespace

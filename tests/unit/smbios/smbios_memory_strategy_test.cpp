@@ -55,6 +55,22 @@ TEST(MemoryStrategy, SearchFindsAlignedAnchorsAndRemembersTheAddress) {
     EXPECT_EQ(memory.reads() - readsBefore, 1);
 }
 
+TEST(MemoryStrategy, ASearchReadsTheRangeInOneBlockWhereTheMemoryAllows) {
+    VectorMemoryScope memory;
+    memory.place(0xFFFD0, entryPoint(0x20000, 0x40, 2));
+    smbios::SmbiosMemoryStrategy whole(0);
+    EXPECT_EQ(failureOf(whole, true), "<found>");
+    EXPECT_EQ(memory.reads(), 1);
+
+    // Memory that ends inside the range is read candidate by candidate, and
+    // what it holds is found all the same.
+    memory.place(0xF0000, entryPoint(0x20000, 0x40, 2));
+    smbios_test::VectorMemoryFactory::bytes.resize(0xF0020);
+    smbios::SmbiosMemoryStrategy piecewise(0);
+    EXPECT_EQ(failureOf(piecewise, true), "<found>");
+    EXPECT_EQ(piecewise.startAddress, 0xF0000u);
+}
+
 TEST(MemoryStrategy, SearchRange) {
     struct Row {
         std::uint32_t address;

@@ -119,6 +119,12 @@ TEST(Items, StringLookup) {
     EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(0); }), "String does not exist.");
     EXPECT_EQ(errorOf<smbios::StringUnavailable>([&] { two.stringAt(255); }),
               "The string does not exist. Bad index caused this error");
+    // Lookups in any order give the same strings (a lookup goes on from the last).
+    auto three = tableOf(join({structure(0, 0, {1, 2, 3}, {"a", "bb", "ccc"}), endOfTable()}));
+    const smbios::ISmbiosItem& item = *three->begin();
+    std::string order;
+    for (std::uint8_t number : {3, 1, 2, 3, 2, 1, 3}) order += std::string(item.stringAt(number)) + " ";
+    EXPECT_EQ(order, "ccc a bb ccc bb a ccc ");
 }
 
 TEST(Items, ReadsStayInsideTheFormattedArea) {
@@ -181,6 +187,33 @@ TEST(TableErrors, EndIteratorsAndKeyLookup) {
     EXPECT_EQ(errorOf<smbios::NotImplemented>([&] { table->itemsByKey("Manufacturer"); }),
               "This is an enhanced function call that is not available in the base Smbios library. You must be "
               "using an enhanced library such as Tabulon to use this API");
+}
+
+// A table of somebody else's making: the iterators cannot walk it.
+class ForeignTable : public smbios::ISmbiosTable {
+public:
+    smbios::ConstSmbiosTableIterator begin() const override { return smbios::ConstSmbiosTableIterator(this); }
+    smbios::SmbiosTableIterator begin() override { return smbios::SmbiosTableIterator(this); }
+    smbios::ConstSmbiosTableIterator end() const override { return {}; }
+    smbios::SmbiosTableIterator end() override { return {}; }
+    smbios::ConstSmbiosTableIterator itemsByKey(const std::string&) const override { return {}; }
+    smbios::SmbiosTableIterator itemsByKey(const std::string&) override { return {}; }
+    smbios::ConstSmbiosTableIterator itemsOfType(int type) const override { return {this, type}; }
+    smbios::SmbiosTableIterator itemsOfType(int type) override { return {this, type}; }
+    void setRawAccess(bool) override {}
+    void dropItemCache() override {}
+    void loadTable() override {}
+    int structureCount() const override { return 0; }
+    void copyEntryPoint(smbios::SmbiosEntryPoint&) const override {}
+    std::ostream& print(std::ostream& stream) const override { return stream; }
+};
+
+TEST(TableErrors, AnotherKindOfTableCannotBeWalked) {
+    ForeignTable foreign;
+    const smbios::ISmbiosTable& constForeign = foreign;
+    const std::string message = "Smbios table not found or not initialized";
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { foreign.begin(); }), message);
+    EXPECT_EQ(errorOf<smbios::InternalError>([&] { constForeign.itemsOfType(1); }), message);
 }
 
 TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {

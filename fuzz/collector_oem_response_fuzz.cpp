@@ -1,0 +1,97 @@
+// Fuzz target: the controller's answers to the three PM queries, as the
+// bridge library hands them over (status, length, response bytes), read by
+// the collector's status and brand-name queries. The bridge's exports are
+// fuzz functions bound through a platform stand-in, the way the collector
+// binds the real library: by export name. Input, three times over (status
+// query, brand, default brand): one status selector byte, one length byte,
+// then as many response bytes as that length says (zeros where the input
+// runs out).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "collector/agent_lifecycle.h"
+#include "collector/bridge/bridge_interface.h"
+#include "collector/collector_steps.h"
+#include "collector/command_context.h"
+#include "collector/platform/platform.h"
+
+namespace {
+
+const std::int32_t kStatuses[] = {
+    bridge::kStatusSuccess,      bridge::kStatusNoNewData,    bridge::kStatusDefaultMode1, bridge::kStatusDefaultMode2,
+    bridge::kStatusDefaultMode3, bridge::kStatusDebrandMode,  bridge::kStatusDefaultMode4, bridge::kStatusDefaultMode5,
+    1,                           -7,
+};
+
+struct Answer {
+    std::int32_t status = 0;
+    std::vector<std::uint8_t> response;  // exactly as long as the length byte says
+};
+
+Answer answers[3];
+int nextAnswer = 0;
+
+std::uint8_t* VEXBMC_CALL answerQuery(std::int32_t, std::int32_t, std::uint8_t* length, std::int32_t* status) {
+    Answer& answer = answers[nextAnswer++ % 3];
+    *status = answer.status;
+    *length = static_cast<std::uint8_t>(answer.response.size());
+    return answer.response.empty() ? nullptr : answer.response.data();
+}
+
+// Only library binding is served; the collector asks nothing else here.
+class BridgeOnlyPlatform : public collector::IPlatformImpl {
+public:
+    int installRuxa() override { return 0; }
+    int uninstallRuxa() override { return 0; }
+    collector::LibraryHandle loadLibrary(const std::string&) override { return this; }
+    void freeLibrary(collector::LibraryHandle) override {}
+    collector::FunctionAddress getProcAddress(collector::LibraryHandle, const std::string&) override {
+        return reinterpret_cast<collector::FunctionAddress>(&answerQuery);
+    }
+    int runProcess(const std::string&, bool) override { return 0; }
+    void sleep(std::int32_t) override {}
+    std::string getCurrentDirectory() override { return "/"; }
+    std::vector<std::string> listDirectory(const std::string&) override { return {}; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static BridgeOnlyPlatform platform;
+    collector::setPlatformForTesting(&platform);
+    collector::bridgeLibrary = &platform;
+
+    std::size_t at = 0;
+    const auto take = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
+    for (Answer& answer : answers) {
+        const std::uint8_t selector = take();
+        answer.status = kStatuses[selector % (sizeof kStatuses / sizeof kStatuses[0])];
+        answer.response.assign(take(), 0);
+        for (std::uint8_t& byte : answer.response) byte = take();
+    }
+    nextAnswer = 0;
+    collector::beginCommandContext();
+
+    char* errorText = nullptr;
+    const int mode = collector::queryPMStatus(&errorText);
+    if (mode < -128 || mode > 127) std::abort();  // a signed byte (or -1 for a failure)
+    char* brand = nullptr;
+    char* defaultBrand = nullptr;
+    collector::queryBrandName(&brand, &errorText);
+    collector::queryDefaultBrandName(&defaultBrand, &errorText);
+    for (const char* text : {brand, defaultBrand, errorText}) {
+        if (text != nullptr && std::strlen(text) > 255) std::abort();  // never longer than a response
+    }
+    delete[] brand;
+    delete[] defaultBrand;
+    delete[] errorText;
+
+    collector::bridgeLibrary = nullptr;
+    collector::setPlatformForTesting(nullptr);
+    return 0;
+}
