@@ -5,13 +5,14 @@ and, where it is installed, dmidecode itself; crafted and malformed tables;
 the command line; the live machine.
 
 usage: hwinspect_cli_test.py --program PATH --work DIR [--shared DIR]
-                             [--quick] [--live-wine] [-- RUNNER ...]
+                             [--quick] [--live-wine] [--tests NAMES] [-- RUNNER ...]
 
 --shared     the folder of the real-world dumps (data/smbios); tests that
              need it are skipped when it is absent.
 --quick      two dumps (one 2.x, one 3.x) instead of all of them.
 --live-wine  the program runs under Wine, whose firmware-table interface
              gives a synthetic table: the live source must yield it.
+--tests      only these tests (comma-separated unittest names).
 RUNNER       a command that runs the program (the Wine runner for a Windows
              build); the paths handed to the program are then Wine's Z:
              paths of the host's files.
@@ -548,10 +549,11 @@ def main():
     parser.add_argument("--shared", default="")
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--live-wine", action="store_true")
+    parser.add_argument("--tests", default="", help="comma-separated test names (default: all)")
     parser.add_argument("runner", nargs="*")
     OPTIONS = parser.parse_args()
     os.makedirs(OPTIONS.work, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], "-v"])
+    unittest.main(argv=[sys.argv[0], "-v"] + [name for name in OPTIONS.tests.split(",") if name])
 
 
 if __name__ == "__main__":
