@@ -175,9 +175,9 @@ void CmosRWChecksumObserver::detach() {
 
 void CmosRWChecksumObserver::update(observer::IObservable* whatChanged, const void* parameter) {
     if (repairing_ || declaresNoChecksum(start_, end_, checksumLocation_)) return;
-    cmos::ICmosRW* cmos = dynamic_cast<cmos::ICmosRW*>(whatChanged);
-    if (cmos == nullptr) cmos = accessor_;
-    if (cmos == nullptr) return;
+    cmos::ICmosRW* written = dynamic_cast<cmos::ICmosRW*>(whatChanged);
+    if (written == nullptr) written = accessor_;
+    if (written == nullptr) return;
 
     const int width = widthOf(checksumType_);
     if (width == 0) throwUnknownType(checksumType_);
@@ -186,7 +186,7 @@ void CmosRWChecksumObserver::update(observer::IObservable* whatChanged, const vo
 
     std::vector<std::uint8_t> range;
     for (int offset = start_; offset <= end_; ++offset) {
-        range.push_back(cmos->readByte(index, data, static_cast<std::uint32_t>(offset)));
+        range.push_back(written->readByte(index, data, static_cast<std::uint32_t>(offset)));
     }
     const Checksums sums = checksumsOf(range);
     const std::uint16_t calculated = sums.ofType(checksumType_);
@@ -194,7 +194,7 @@ void CmosRWChecksumObserver::update(observer::IObservable* whatChanged, const vo
     std::uint16_t stored = 0;
     for (int i = 0; i < width; ++i) {
         stored = static_cast<std::uint16_t>(
-            (stored << 8) | cmos->readByte(index, data, static_cast<std::uint32_t>(checksumLocation_ + i)));
+            (stored << 8) | written->readByte(index, data, static_cast<std::uint32_t>(checksumLocation_ + i)));
     }
     if (stored == calculated) return;
 
@@ -202,13 +202,13 @@ void CmosRWChecksumObserver::update(observer::IObservable* whatChanged, const vo
     if (repair) {
         Flag repairing(repairing_);
         {
-            cmos::SuppressionScope quiet(dynamic_cast<cmos::Suppressable*>(cmos));
+            cmos::SuppressionScope quiet(dynamic_cast<cmos::Suppressable*>(written));
             for (int i = 0; i < width; ++i) {
                 const int shift = 8 * (width - 1 - i);
-                cmos->writeByte(index, data, static_cast<std::uint32_t>(checksumLocation_ + i),
+                written->writeByte(index, data, static_cast<std::uint32_t>(checksumLocation_ + i),
                                 static_cast<std::uint8_t>(calculated >> shift));
             }
-            if (auto* observable = dynamic_cast<observer::IObservable*>(cmos)) observable->notify(nullptr);
+            if (auto* observable = dynamic_cast<observer::IObservable*>(written)) observable->notify(nullptr);
         }
         return;
     }

@@ -8,6 +8,7 @@
 
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_structure.h"
+#include "smbios/smbios_workarounds.h"
 
 namespace smbios {
 
@@ -201,6 +202,49 @@ const char* SmbiosItem::stringAt(std::uint8_t number) const {
     return reinterpret_cast<const char*>(position);
 }
 
-void SmbiosItem::applyWorkarounds(const SmbiosWorkaroundTable*) {}
+namespace {
+
+// The low `size` bytes of `value`, little-endian, as a symptom or fix holds them.
+std::uint8_t entryByte(const WorkaroundEntry& entry, std::uint32_t index) {
+    return index < 8 ? static_cast<std::uint8_t>(entry.value >> (8 * index)) : 0;
+}
+
+// Reads through readData, so a symptom outside the formatted area throws
+// DataOutOfBounds rather than being taken as a mismatch.
+bool symptomsHold(const ISmbiosItem& item, const WorkaroundEntry* symptoms) {
+    for (const WorkaroundEntry* symptom = symptoms; symptom->type != 0; ++symptom) {
+        std::uint8_t bytes[8] = {};
+        const std::uint32_t count = symptom->size < 8 ? symptom->size : 8;
+        item.readData(symptom->offset, bytes, count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (bytes[i] != entryByte(*symptom, i)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// Changes only this item's copy; the table's raw bytes stay as the firmware
+// wrote them.
+void SmbiosItem::applyWorkarounds(const SmbiosWorkaroundTable* workarounds) {
+    if (workarounds == nullptr || workarounds->workarounds() == nullptr) return;
+    for (WorkaroundList definition = workarounds->workarounds(); *definition != nullptr; ++definition) {
+        const WorkaroundEntry* symptoms = (*definition)->symptoms;
+        if (symptoms->type == 0 || symptoms->type != type()) continue;
+        if (!symptomsHold(*this, symptoms)) continue;
+        for (const WorkaroundEntry* fix = (*definition)->fixes; fix->type != 0; ++fix) {
+            if (fix->offset > size || fix->size > size - fix->offset) {
+                InternalErrorImpl error(
+                    "Data overflow. Offset requested is larger than data size. offset: %(offset)i, data size: "
+                    "%(size)i");
+                error.setParameter("offset", static_cast<int>(fix->offset));
+                error.setParameter("size", static_cast<int>(size));
+                throw error;
+            }
+            for (std::uint32_t i = 0; i < fix->size; ++i) buffer[fix->offset + i] = entryByte(*fix, i);
+        }
+    }
+}
 
 }  // namespace smbios

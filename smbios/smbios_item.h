@@ -67,8 +67,9 @@ public:
     static void* operator new(std::size_t bytes);
     static void operator delete(void* storage, std::size_t bytes);
 
-    // Corrects the item for the firmware defects the table recognised; no
-    // definition is built in yet, so a table without one changes nothing.
+    // Corrects the item in place for each definition of `workarounds` whose
+    // symptoms all hold. A symptom read outside the formatted area throws
+    // DataOutOfBounds; a fix outside the buffer throws InternalError.
     virtual void applyWorkarounds(const SmbiosWorkaroundTable* workarounds);
 
 private:

@@ -79,8 +79,8 @@ std::ostream& SmbiosTable::print(std::ostream& stream) const {
 }
 
 void SmbiosTable::installWorkarounds() {
-    // No correction definitions are built in yet, so no table gets any.
     workarounds.reset();
+    workarounds.reset(SmbiosWorkaroundFactory::getFactory()->makeNew(*this));
     dropItemCache();  // items read while choosing are built again, corrected
     rawAccess = false;
 }
