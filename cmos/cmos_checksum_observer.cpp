@@ -102,15 +102,41 @@ std::string literal(const std::string& text) {
     return escaped;
 }
 
-class Flag {
-public:
-    explicit Flag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~Flag() { flag_ = false; }
-    Flag(const Flag&) = delete;
-    Flag& operator=(const Flag&) = delete;
+// The repairs under way on one accessor. A repair's write changes bytes
+// that other checksums may cover; telling every observer at once, from inside
+// the repair, would let each of them repair and tell all the others again,
+// which takes time exponential in the number of overlapping checksums. So the
+// first repair owns a round: it tells the observers in passes, an observer
+// repairs at most once in the round, and a pass in which nobody repaired ends
+// it. Calls never overlap and notifications run on the caller's thread.
+struct RepairRound {
+    const cmos::ICmosRW* accessor;
+    std::vector<const CmosRWChecksumObserver*> repaired;
+    bool again = false;
 
-private:
-    bool& flag_;
+    bool hasRepaired(const CmosRWChecksumObserver* observer) const {
+        for (const auto* each : repaired) {
+            if (each == observer) return true;
+        }
+        return false;
+    }
+};
+
+thread_local std::vector<RepairRound*> activeRounds;
+
+RepairRound* roundOn(const cmos::ICmosRW* accessor) {
+    for (RepairRound* round : activeRounds) {
+        if (round->accessor == accessor) return round;
+    }
+    return nullptr;
+}
+
+class RoundScope {
+public:
+    explicit RoundScope(RepairRound& round) { activeRounds.push_back(&round); }
+    ~RoundScope() { activeRounds.pop_back(); }
+    RoundScope(const RoundScope&) = delete;
+    RoundScope& operator=(const RoundScope&) = delete;
 };
 
 }  // namespace
@@ -174,10 +200,12 @@ void CmosRWChecksumObserver::detach() {
 }
 
 void CmosRWChecksumObserver::update(observer::IObservable* whatChanged, const void* parameter) {
-    if (repairing_ || declaresNoChecksum(start_, end_, checksumLocation_)) return;
+    if (declaresNoChecksum(start_, end_, checksumLocation_)) return;
     cmos::ICmosRW* written = dynamic_cast<cmos::ICmosRW*>(whatChanged);
     if (written == nullptr) written = accessor_;
     if (written == nullptr) return;
+    RepairRound* round = roundOn(written);
+    if (round != nullptr && round->hasRepaired(this)) return;
 
     const int width = widthOf(checksumType_);
     if (width == 0) throwUnknownType(checksumType_);
@@ -200,16 +228,27 @@ void CmosRWChecksumObserver::update(observer::IObservable* whatChanged, const vo
 
     const bool repair = parameter == nullptr || *static_cast<const bool*>(parameter);
     if (repair) {
-        Flag repairing(repairing_);
         {
             cmos::SuppressionScope quiet(dynamic_cast<cmos::Suppressable*>(written));
             for (int i = 0; i < width; ++i) {
                 const int shift = 8 * (width - 1 - i);
                 written->writeByte(index, data, static_cast<std::uint32_t>(checksumLocation_ + i),
-                                static_cast<std::uint8_t>(calculated >> shift));
+                                   static_cast<std::uint8_t>(calculated >> shift));
             }
-            if (auto* observable = dynamic_cast<observer::IObservable*>(written)) observable->notify(nullptr);
         }
+        if (round != nullptr) {
+            round->repaired.push_back(this);
+            round->again = true;
+            return;
+        }
+        auto* observable = dynamic_cast<observer::IObservable*>(written);
+        if (observable == nullptr) return;
+        RepairRound own{written, {this}};
+        const RoundScope scope(own);
+        do {
+            own.again = false;
+            observable->notify(nullptr);
+        } while (own.again);
         return;
     }
 

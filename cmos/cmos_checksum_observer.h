@@ -38,11 +38,21 @@ public:
     ~CmosRWChecksumObserver() override;
 
     // `whatChanged` is the accessor that was written; the checksum is read
-    // and repaired through it. While this observer is repairing, the
-    // notification of its own repair (and any that it sets off) is ignored,
-    // so checksums whose ranges cover each other's locations settle after
-    // one repair each instead of repairing each other without end.
+    // and repaired through it. A repair is announced to the accessor's
+    // observers in passes until a pass repairs nothing, and each observer
+    // repairs at most once in that round, so checksums whose ranges cover
+    // each other's locations settle after one repair each instead of
+    // repairing each other without end (or in time exponential in their
+    // number).
     void update(observer::IObservable* whatChanged, const void* parameter) override;
+
+    // The declaration this observer keeps.
+    int checksumType() const { return checksumType_; }
+    int indexPort() const { return indexPort_; }
+    int dataPort() const { return dataPort_; }
+    int rangeStart() const { return start_; }
+    int rangeEnd() const { return end_; }
+    int checksumLocation() const { return checksumLocation_; }
 
 private:
     void attach();
@@ -56,7 +66,6 @@ private:
     int start_;
     int end_;
     int checksumLocation_;
-    bool repairing_ = false;
 };
 
 }  // namespace smbios

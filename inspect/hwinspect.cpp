@@ -3,13 +3,19 @@
 #include <exception>
 #include <functional>
 
+#include "cmos/cmos_rw_factory.h"
 #include "factory/tfactory.h"
+#include "inspect/cmos_commands.h"
 #include "inspect/command_line.h"
+#include "inspect/inspect_error.h"
 #include "inspect/smbios_commands.h"
 #include "inspect/sources.h"
 #include "inspect/string_keywords.h"
+#include "inspect/token_commands.h"
 #include "memory/memory_factory.h"
 #include "smbios/smbios_factory.h"
+#include "smbios/token_table_factory.h"
+#include "smi/smi_factory.h"
 
 #ifndef HWINSPECT_VERSION
 #define HWINSPECT_VERSION "unknown"
@@ -21,8 +27,9 @@ namespace {
 
 const char kSynopsis[] =
     "usage: hwinspect [--memory-image FILE | --dump FILE | --sysfs DIR] [--strict] [--offset ADDR]\n"
-    "                 [--json] COMMAND [ARGUMENTS]\n"
-    "commands: table, item HANDLE, string TYPE OFFSET, string KEYWORD, manufacturer, dump-bin FILE\n";
+    "                 [--cmos-image FILE] [--smi-file FILE] [--json] COMMAND [ARGUMENTS]\n"
+    "commands: table, item HANDLE, string TYPE OFFSET, string KEYWORD, manufacturer, dump-bin FILE,\n"
+    "          tokens, token ID, cmos verify, cmos dump\n";
 
 // What a wrong command line gets on standard error.
 const std::string kUsage = std::string(kSynopsis) + "\"hwinspect --help\" explains them.\n";
@@ -42,6 +49,10 @@ const CommandSpec kCommands[] = {
     {"string", 1, 2, false},
     {"manufacturer", 0, 0, false},
     {"dump-bin", 1, 1, false},
+    {"tokens", 0, 0, true},
+    {"token", 1, 1, false},
+    {"cmos verify", 0, 0, true},
+    {"cmos dump", 0, 0, false},
 };
 
 struct Invocation {
@@ -51,13 +62,21 @@ struct Invocation {
 
 Invocation findCommand(const Options& options) {
     if (options.words.empty()) throw UsageError("no command given");
+    // "cmos" takes a second word that names what it does.
+    std::size_t nameWords = 1;
+    std::string name = options.words[0];
+    if (name == "cmos") {
+        if (options.words.size() < 2) throw UsageError("cmos needs \"verify\" or \"dump\"");
+        name += " " + options.words[1];
+        nameWords = 2;
+    }
     Invocation invocation;
     for (const CommandSpec& spec : kCommands) {
-        if (options.words[0] == spec.name) invocation.spec = &spec;
+        if (name == spec.name) invocation.spec = &spec;
     }
-    if (invocation.spec == nullptr) throw UsageError("unknown command \"" + options.words[0] + "\"");
+    if (invocation.spec == nullptr) throw UsageError("unknown command \"" + name + "\"");
     const CommandSpec& spec = *invocation.spec;
-    invocation.args.assign(options.words.begin() + 1, options.words.end());
+    invocation.args.assign(options.words.begin() + static_cast<std::ptrdiff_t>(nameWords), options.words.end());
     if (invocation.args.size() < spec.minArgs || invocation.args.size() > spec.maxArgs) {
         throw UsageError(std::string("wrong number of arguments for ") + spec.name);
     }
@@ -99,16 +118,31 @@ std::function<void(std::ostream&)> prepare(const Invocation& invocation, const O
     if (name == "manufacturer") {
         return [](std::ostream& out) { showManufacturer(out); };
     }
-    // dump-bin
-    const std::string path = args[0];
-    return [path](std::ostream& out) { writeDumpBin(out, path); };
+    if (name == "dump-bin") {
+        const std::string path = args[0];
+        return [path](std::ostream& out) { writeDumpBin(out, path); };
+    }
+    if (name == "tokens") {
+        return [json = options.json](std::ostream& out) { showTokens(out, json); };
+    }
+    if (name == "token") {
+        const auto id = static_cast<std::uint16_t>(numberArgument(args[0], 0xFFFF, "ID"));
+        return [id](std::ostream& out) { showToken(out, id); };
+    }
+    if (name == "cmos verify") {
+        return [json = options.json](std::ostream& out) { verifyCmos(out, json); };
+    }
+    return [](std::ostream& out) { dumpCmos(out); };
 }
 
 // Leaves no factory of this run behind: the next run (or a test) starts from
-// the defaults.
+// the defaults. The token table goes first: it holds the CMOS accessor.
 struct FactoryReset {
     ~FactoryReset() {
+        factory::TFactory<smbios::TokenTableFactory>::resetInstance();
         factory::TFactory<smbios::SmbiosFactory>::resetInstance();
+        factory::TFactory<cmos::CmosRWFactory>::resetInstance();
+        factory::TFactory<smi::SmiFactory>::resetInstance();
         factory::TFactory<memory::MemoryFactory>::resetInstance();
     }
 };
@@ -144,6 +178,11 @@ std::string helpText() {
            "                     manufacturer query (type 1, offset 4)\n"
            "  dump-bin FILE      write the table to FILE in the dump-bin layout (entry\n"
            "                     point at 0, table at 0x20), which SMBIOS tools read back\n"
+           "  tokens             the BIOS token table's printed form, one token a line\n"
+           "  token ID           every token with that id: value and string form\n"
+           "  cmos verify        every CMOS checksum the token structures declare,\n"
+           "                     verified, never repaired\n"
+           "  cmos dump          the 256 bytes behind each index port they name, in hex\n"
            "\n"
            "Where the table comes from (at most one; default: this machine):\n"
            "  --memory-image FILE  FILE read as physical memory; the entry point is\n"
@@ -153,13 +192,18 @@ std::string helpText() {
            "                       like /sys/firmware/dmi/tables\n"
            "  This machine: on Windows physical memory, the firmware-table interface,\n"
            "  then WMI; on Linux /sys/firmware/dmi/tables, then /dev/mem.\n"
+           "  --cmos-image FILE    CMOS from FILE, 256 bytes per index port value\n"
+           "                       (default: the machine's ports)\n"
+           "  --smi-file FILE      the calling interface's requests and answers in FILE\n"
+           "                       (default: the machine's firmware)\n"
            "\n"
            "Options:\n"
            "  --strict         accept only an entry point that passes every check\n"
            "                   (physical memory and --memory-image)\n"
            "  --offset ADDR    the entry point's address instead of a search (physical\n"
            "                   memory and --memory-image)\n"
-           "  --json           one JSON document on standard output (table, item);\n"
+           "  --json           one JSON document on standard output (table, item, tokens,\n"
+           "                   cmos verify);\n"
            "                   bytes 0x80 and above in strings come out as \\u0080-\\u00ff\n"
            "  --help, --version\n"
            "Numbers are decimal, or hexadecimal after 0x.\n"
@@ -197,7 +241,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "hwinspect: " << error.what() << "\n" << kUsage;
         return kExitUsage;
     } catch (const std::exception& error) {
-        err << "hwinspect: " << error.what() << "\n";
+        err << "hwinspect: " << reasonOf(error) << "\n";
         return kExitFailure;
     }
 }

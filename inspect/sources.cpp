@@ -2,10 +2,12 @@
 
 #include <memory>
 
+#include "cmos/cmos_rw_factory.h"
 #include "inspect/dump_file_strategy.h"
 #include "memory/memory_factory.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_platform_strategies.h"
+#include "smi/smi_factory.h"
 
 namespace hwinspect {
 
@@ -54,6 +56,16 @@ void setTableParameters(factory::IFactory& factory, const Options& options) {
 }
 
 void selectSources(const Options& options) {
+    if (!options.cmosImage.empty()) {
+        cmos::CmosRWFactory* cmosFactory = cmos::CmosRWFactory::getFactory();
+        cmosFactory->setMode(factory::UnitTestMode);
+        cmosFactory->setParameter("cmosMapFile", options.cmosImage);
+    }
+    if (!options.smiFile.empty()) {
+        smi::SmiFactory* smiFactory = smi::SmiFactory::getFactory();
+        smiFactory->setMode(factory::UnitTestMode);
+        smiFactory->setParameter("smiFile", options.smiFile);
+    }
     switch (options.source) {
     case TableSource::Live:
         selectLiveSource(options);

@@ -32,7 +32,8 @@ private:
 SourceSmbiosFactory& installSourceFactory();
 
 // Points the library's factories at what the options name: the SMBIOS table's
-// source and its parameters. Call once, before the first query.
+// source and its parameters, the CMOS image and the calling interface's file.
+// Call once, before the first query.
 void selectSources(const Options& options);
 
 // The memory strategy's parameters, "strictValidation" and "offset", as the

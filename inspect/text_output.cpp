@@ -1,5 +1,8 @@
 #include "inspect/text_output.h"
 
+#include <iomanip>
+#include <sstream>
+
 #include "smbios/smbios_exceptions.h"
 
 namespace hwinspect {
@@ -11,6 +14,12 @@ std::string printable(const std::string& text) {
         if (byte < 0x20 || byte == 0x7F) c = '.';
     }
     return shown;
+}
+
+std::string hexNumber(unsigned value, int width) {
+    std::ostringstream text;
+    text << "0x" << std::hex << std::setw(width) << std::setfill('0') << value;
+    return text.str();
 }
 
 std::string hexRows(const std::vector<std::uint8_t>& bytes, const std::string& indent) {

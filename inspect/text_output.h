@@ -13,6 +13,9 @@ namespace hwinspect {
 // become '.', as SMBIOS decoders print them; other bytes stay.
 std::string printable(const std::string& text);
 
+// "0x" and `value` in lower-case hexadecimal, zero-filled to `width` digits.
+std::string hexNumber(unsigned value, int width);
+
 // Bytes as upper-case hexadecimal pairs separated by blanks, 16 per line,
 // each line starting with `indent`.
 std::string hexRows(const std::vector<std::uint8_t>& bytes, const std::string& indent);

@@ -212,4 +212,22 @@ TEST_F(ChecksummedCmos, ObserversCoveringEachOthersLocationsDoNotLoop) {
     EXPECT_EQ(3, counter.count) << "the write and one repair each";
 }
 
+// Twenty checksums, each stored inside every other one's range: a repair
+// announced from inside the repair would set off some 20! nested repairs.
+// In passes, each observer the write reaches settles its round after at most
+// one repair per observer and one quiet pass.
+TEST_F(ChecksummedCmos, ManyOverlappingChecksumsSettleInPasses) {
+    constexpr int kCount = 20;
+    place(std::vector<std::uint8_t>(kCount, 0x01));
+    std::vector<std::unique_ptr<CmosRWChecksumObserver>> observers;
+    for (int i = 0; i < kCount; ++i) {
+        observers.push_back(std::make_unique<CmosRWChecksumObserver>(
+            "overlap", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x40 + kCount - 1, 0x40 + i,
+            &cmos));
+    }
+    CountingObserver counter(&cmos);
+    cmos.writeByte(kIndex, kData, 0x40, 0x02);
+    EXPECT_LE(counter.count, 1 + kCount * (kCount + 1)) << "the write, then per round one pass per repair and a quiet one";
+}
+
 }  // namespace

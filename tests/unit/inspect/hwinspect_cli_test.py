@@ -5,13 +5,14 @@ and, where it is installed, dmidecode itself; crafted and malformed tables;
 the command line; the live machine.
 
 usage: hwinspect_cli_test.py --program PATH --work DIR [--shared DIR]
-                             [--quick] [--live-wine] [-- RUNNER ...]
+                             [--quick] [--live-wine] [--tests NAMES] [-- RUNNER ...]
 
 --shared     the folder of the real-world dumps (data/smbios); tests that
              need it are skipped when it is absent.
 --quick      two dumps (one 2.x, one 3.x) instead of all of them.
 --live-wine  the program runs under Wine, whose firmware-table interface
              gives a synthetic table: the live source must yield it.
+--tests      only these tests (comma-separated unittest names).
 RUNNER       a command that runs the program (the Wine runner for a Windows
              build); the paths handed to the program are then Wine's Z:
              paths of the host's files.
@@ -330,6 +331,153 @@ class CraftedTables(unittest.TestCase):
                                  ["structures"], listed)
 
 
+def cmos_token_structure(handle, ports, checksum, entries):
+    """A 0xD4 structure: index and data port, checksum (type, start, end,
+    location), 5-byte entries (id, location, AND mask, OR mask), the end
+    entry inside the formatted area."""
+    formatted = struct.pack("<HHBBBB", *ports, *checksum)
+    for entry in entries + [(0xFFFF, 0, 0, 0)]:
+        formatted += struct.pack("<HBBB", *entry)
+    return structure(0xD4, handle, formatted)
+
+
+def smi_token_structure(handle, entries):
+    """A 0xDA structure: command I/O address and code, 6-byte entries (id,
+    location, value), the end entry inside the formatted area."""
+    formatted = struct.pack("<HB", 0xB2, 0xDA) + bytes(4)
+    for entry in entries + [(0xFFFF, 0, 0)]:
+        formatted += struct.pack("<HHH", *entry)
+    return structure(0xDA, handle, formatted)
+
+
+class TokenTables(unittest.TestCase):
+    """A table with the token structures of the maker's servers over a CMOS
+    image: bit and string tokens behind two port pairs, each pair with a
+    checksum, and a calling-interface token."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = Work.folder("tokens")
+        table = (structure(0, 0, bytes(0x14), [b"Vendor"]) +
+                 structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) +
+                 cmos_token_structure(0x10, (0x70, 0x71), (0, 0x40, 0x4F, 0x50),
+                                      [(0x0001, 0x40, 0xFE, 0x01), (0x0002, 0x40, 0xFD, 0x02),
+                                       (0x0003, 0x41, 0x00, 4)]) +
+                 cmos_token_structure(0x11, (0x72, 0x73), (1, 0x10, 0x1F, 0x20), [(0x0010, 0x10, 0xF0, 0x05)]) +
+                 smi_token_structure(0x12, [(0x0100, 0x0005, 0x0001)]) +
+                 structure(127, 0x13, b""))
+        cls.dump = os.path.join(cls.work, "tokens.bin")
+        with open(cls.dump, "wb") as handle:
+            handle.write(dump_bin(table, 6))
+        image = bytearray(0x10000)
+        image[0x7040:0x7045] = b"\x01Abc\0"
+        struct.pack_into(">H", image, 0x7050, sum(image[0x7040:0x7050]) & 0xFFFF)
+        image[0x7210] = 0x3A & 0xF0 | 0x05
+        image[0x7220] = sum(image[0x7210:0x7220]) & 0xFF
+        cls.image = bytes(image)
+
+    def cmos_image(self, changes=()):
+        data = bytearray(self.image)
+        for position, value in changes:
+            data[position] = value
+        path = os.path.join(self.work, "cmos.img")
+        with open(path, "wb") as handle:
+            handle.write(data)
+        return path
+
+    def run_tokens(self, *args, image=None):
+        return hwinspect("--dump", tool_path(self.dump), "--cmos-image", tool_path(image or self.cmos_image()), *args)
+
+    def test_tokens_print_every_token_with_its_cmos_value(self):
+        text = answer(self, "--dump", tool_path(self.dump), "--cmos-image", tool_path(self.cmos_image()), "tokens")
+        lines = text.decode("latin-1").splitlines()
+        self.assertEqual(lines[0], "Token Table")
+        self.assertEqual(len(lines), 6)
+        self.assertIn("Type 0x0001", lines[1])
+        self.assertTrue(lines[1].endswith("BITFIELD: 1"), lines[1])
+        self.assertTrue(lines[2].endswith("BITFIELD: 0"), lines[2])
+        self.assertTrue(lines[3].endswith("value(Abc)"), lines[3])
+        self.assertTrue(lines[4].endswith("BITFIELD: 1"), lines[4])
+        self.assertIn("CmdIO Port 0x00b2", lines[5])
+
+        tokens = json.loads(answer(self, "--dump", tool_path(self.dump), "--cmos-image",
+                                   tool_path(self.cmos_image()), "--json", "tokens"))["tokens"]
+        self.assertEqual([t["id"] for t in tokens], [1, 2, 3, 0x10, 0x100])
+        self.assertEqual([t.get("active") for t in tokens], [True, False, None, True, None])
+        self.assertEqual((tokens[2]["string"], tokens[2]["stringBytes"]), ("Abc", "41626300"))
+        self.assertEqual((tokens[0]["indexPort"], tokens[0]["dataPort"], tokens[0]["location"]), (0x70, 0x71, 0x40))
+        self.assertEqual((tokens[4]["class"], tokens[4]["commandAddress"], tokens[4]["commandCode"]),
+                         ("TokenDA", 0xB2, 0xDA))
+
+    def test_one_token_by_its_id(self):
+        bit = answer(self, "--dump", tool_path(self.dump), "--cmos-image", tool_path(self.cmos_image()),
+                     "token", "0x0001")
+        self.assertIn(b"\tactive: yes\n", bit)
+        string = answer(self, "--dump", tool_path(self.dump), "--cmos-image", tool_path(self.cmos_image()),
+                        "token", "3")
+        self.assertIn(b"\tstring: [Abc]\n", string)
+        self.assertIn(b"\tbytes: 41 62 63 00\n", string)
+        absent = self.run_tokens("token", "0x4242")
+        assert_fails(self, absent, 1)
+        self.assertIn(b"0x4242", absent.stderr)
+
+    def test_cmos_verify_reports_each_checksum_and_repairs_nothing(self):
+        done = self.run_tokens("cmos", "verify")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout.count(b": ok\n"), 2)
+
+        image = self.cmos_image([(0x7045, 0x99)])  # a byte inside the first checksum's range
+        done = self.run_tokens("cmos", "verify", image=image)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"MISMATCH", done.stdout)
+        self.assertIn(b"Checksum check for CMOS value does not match.", done.stdout)
+        self.assertEqual(done.stdout.count(b": ok\n"), 1)
+        checks = json.loads(self.run_tokens("--json", "cmos", "verify", image=image).stdout)["checksums"]
+        self.assertEqual([c["ok"] for c in checks], [False, True])
+        self.assertEqual((checks[0]["indexPort"], checks[0]["start"], checks[0]["end"]), (0x70, 0x40, 0x4F))
+        with open(image, "rb") as handle:
+            data = handle.read()
+        self.assertEqual(data[0x7050:0x7052], self.image[0x7050:0x7052])
+
+    def test_cmos_dump_shows_the_page_of_each_index_port(self):
+        text = answer(self, "--dump", tool_path(self.dump), "--cmos-image", tool_path(self.cmos_image()),
+                      "cmos", "dump").decode("latin-1")
+        pages = text.split("Index port ")[1:]
+        self.assertEqual([page.split("\n")[0] for page in pages],
+                         ["0x70, data port 0x71:", "0x72, data port 0x73:"])
+        for page, base in zip(pages, (0x7000, 0x7200)):
+            rows = page.splitlines()[1:]
+            self.assertEqual(len(rows), 16)
+            shown = bytes.fromhex(" ".join(row.split(": ", 1)[1] for row in rows))
+            self.assertEqual(shown, self.image[base:base + 256])
+
+    def test_without_a_cmos_image_the_machines_cmos_is_asked(self):
+        # Where the ports cannot be reached (a container, no root: the table
+        # cannot take the accessor; Wine: every read is refused) the run fails
+        # with a reason, never an empty one, and lists what it could.
+        for command in (("tokens",), ("cmos", "verify"), ("cmos", "dump"), ("token", "1")):
+            with self.subTest(command=command):
+                done = hwinspect("--dump", tool_path(self.dump), *command)
+                if done.returncode == 0:
+                    continue  # a machine whose CMOS this process may read
+                self.assertEqual(done.returncode, 1, done.stderr)
+                self.assertRegex(done.stderr, rb"^hwinspect: \S")
+                self.assertNotIn(b"()", done.stdout)
+                self.assertNotRegex(done.stdout, rb"(unreadable|UNREADABLE|MISMATCH): *\n")
+
+    def test_tables_without_token_structures(self):
+        folder = OPTIONS.shared
+        if not folder or not os.path.isdir(os.path.join(folder, "dumps")):
+            self.skipTest("no real-world SMBIOS dumps beside this checkout")
+        for entry in read_manifest(folder):
+            with self.subTest(entry["file"]):
+                source = ("--dump", tool_path(os.path.join(folder, "dumps", entry["file"])))
+                self.assertEqual(answer(self, *source, "tokens"), b"Token Table\n")
+                self.assertEqual(json.loads(answer(self, *source, "--json", "tokens")), {"tokens": []})
+                self.assertIn(b"no CMOS checksum", answer(self, *source, "cmos", "verify"))
+                self.assertIn(b"no CMOS ports", answer(self, *source, "cmos", "dump"))
+
+
 class CommandLine(unittest.TestCase):
     def test_usage_errors_exit_2_with_the_usage_text(self):
         cases = [
@@ -337,7 +485,9 @@ class CommandLine(unittest.TestCase):
             ("string",), ("string", "no-such-keyword"), ("string", "256", "4"), ("string", "1", "-4"),
             ("--json", "manufacturer"), ("--json", "string", "1", "4"), ("dump-bin",), ("--bogus", "table"),
             ("--offset", "table"), ("--offset", "0x100000000", "table"), ("--offset",), ("--strict=1", "table"),
-            ("--dump", "a.bin", "--sysfs", "dir", "table"), ("--dump=", "table"),
+            ("--dump", "a.bin", "--sysfs", "dir", "table"), ("--dump=", "table"), ("token",), ("token", "0x10000"),
+            ("cmos",), ("cmos", "repair"), ("cmos", "dump", "extra"), ("--json", "cmos", "dump"),
+            ("--json", "token", "1"), ("--cmos-image",),
         ]
         for args in cases:
             with self.subTest(args=args):
@@ -399,10 +549,11 @@ def main():
     parser.add_argument("--shared", default="")
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--live-wine", action="store_true")
+    parser.add_argument("--tests", default="", help="comma-separated test names (default: all)")
     parser.add_argument("runner", nargs="*")
     OPTIONS = parser.parse_args()
     os.makedirs(OPTIONS.work, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], "-v"])
+    unittest.main(argv=[sys.argv[0], "-v"] + [name for name in OPTIONS.tests.split(",") if name])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,141 @@
+#include "inspect/cmos_commands.h"
+
+#include <iomanip>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cmos/cmos_rw_factory.h"
+#include "inspect/inspect_error.h"
+#include "inspect/json_writer.h"
+#include "inspect/text_output.h"
+#include "inspect/token_commands.h"
+#include "smbios/smbios_exceptions.h"
+#include "smbios/token_table.h"
+
+namespace hwinspect {
+
+namespace {
+
+// The index/data port pairs the token structures name, each once, in order.
+std::vector<std::pair<std::uint16_t, std::uint16_t>> cmosPorts(smbios::TokenTable& table) {
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> ports;
+    auto add = [&ports](std::uint16_t indexPort, std::uint16_t dataPort) {
+        for (const auto& known : ports) {
+            if (known.first == indexPort && known.second == dataPort) return;
+        }
+        ports.emplace_back(indexPort, dataPort);
+    };
+    for (const smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
+        add(static_cast<std::uint16_t>(observer.indexPort()), static_cast<std::uint16_t>(observer.dataPort()));
+    }
+    const smbios::TokenTable& tokens = table;
+    for (auto it = tokens.begin(); it != tokens.end(); ++it) {
+        const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&*it);
+        if (cmosToken == nullptr) continue;
+        std::uint16_t indexPort = 0;
+        std::uint16_t dataPort = 0;
+        try {
+            cmosToken->getCMOSDetails(&indexPort, &dataPort, nullptr);
+        } catch (const std::exception&) {
+            continue;  // an encoded token
+        }
+        add(indexPort, dataPort);
+    }
+    return ports;
+}
+
+const char* checksumTypeName(int type) {
+    switch (type) {
+    case smbios::CmosRWChecksumObserver::WordChecksum: return "Word Checksum";
+    case smbios::CmosRWChecksumObserver::ByteChecksum: return "Byte Checksum";
+    case smbios::CmosRWChecksumObserver::WordCrc: return "Word CRC";
+    case smbios::CmosRWChecksumObserver::OnesComplementWordChecksum: return "One's Complement Word Checksum";
+    default: return "unknown";
+    }
+}
+
+}  // namespace
+
+void verifyCmos(std::ostream& out, bool json) {
+    std::vector<smbios::CmosRWChecksumObserver>& observers = libraryTokenTable().checksumObservers();
+    // Reached only when there is a checksum to verify: a table without one
+    // needs no CMOS at all.
+    observer::IObservable* accessor = nullptr;
+    if (!observers.empty()) {
+        accessor = dynamic_cast<observer::IObservable*>(cmos::CmosRWFactory::getFactory()->getSingleton());
+    }
+    const bool verifyOnly = false;  // the observers' parameter: false verifies, never repairs
+    JsonWriter writer(out);
+    if (json) writer.beginObject().key("checksums").beginArray();
+    int mismatches = 0;
+    int unreadable = 0;
+    for (smbios::CmosRWChecksumObserver& observer : observers) {
+        // "MISMATCH" for a checksum that does not match the bytes, "UNREADABLE"
+        // when the bytes or the stored checksum could not be read.
+        const char* verdict = "ok";
+        std::string error;
+        try {
+            observer.update(accessor, &verifyOnly);
+        } catch (const smbios::InvalidChecksum& failure) {
+            verdict = "MISMATCH";
+            error = reasonOf(failure);
+            ++mismatches;
+        } catch (const std::exception& failure) {
+            verdict = "UNREADABLE";
+            error = reasonOf(failure);
+            ++unreadable;
+        }
+        if (json) {
+            writer.beginObject();
+            writer.key("indexPort").number(observer.indexPort());
+            writer.key("dataPort").number(observer.dataPort());
+            writer.key("checksumType").number(observer.checksumType());
+            writer.key("start").number(observer.rangeStart());
+            writer.key("end").number(observer.rangeEnd());
+            writer.key("checksumLocation").number(observer.checksumLocation());
+            writer.key("ok").boolean(error.empty());
+            writer.key("result").value(verdict);
+            if (!error.empty()) writer.key("error").value(error);
+            writer.endObject();
+            continue;
+        }
+        out << "Index port " << hexNumber(static_cast<unsigned>(observer.indexPort()), 2) << ", bytes "
+            << hexNumber(static_cast<unsigned>(observer.rangeStart()), 2) << "-" << hexNumber(static_cast<unsigned>(observer.rangeEnd()), 2)
+            << ", " << checksumTypeName(observer.checksumType()) << " at "
+            << hexNumber(static_cast<unsigned>(observer.checksumLocation()), 2) << ": ";
+        out << verdict << "\n";
+        if (!error.empty()) out << printable(error) << "\n";
+    }
+    if (json) {
+        writer.endArray().endObject();
+        writer.finish();
+    } else if (observers.empty()) {
+        out << "The token structures declare no CMOS checksum.\n";
+    }
+    if (mismatches > 0) throw InspectError(std::to_string(mismatches) + " CMOS checksum(s) do not match.");
+    if (unreadable > 0) throw InspectError(std::to_string(unreadable) + " CMOS checksum(s) could not be read.");
+}
+
+void dumpCmos(std::ostream& out) {
+    const auto ports = cmosPorts(libraryTokenTable());
+    if (ports.empty()) {
+        out << "The token structures name no CMOS ports.\n";
+        return;
+    }
+    cmos::ICmosRW* accessor = cmos::CmosRWFactory::getFactory()->getSingleton();
+    for (const auto& [indexPort, dataPort] : ports) {
+        std::vector<std::uint8_t> bytes(256);
+        for (unsigned offset = 0; offset < bytes.size(); ++offset) {
+            bytes[offset] = accessor->readByte(indexPort, dataPort, offset);
+        }
+        out << "Index port " << hexNumber(indexPort, 2) << ", data port " << hexNumber(dataPort, 2) << ":\n";
+        for (unsigned row = 0; row < 16; ++row) {
+            const std::vector<std::uint8_t> line(bytes.begin() + row * 16, bytes.begin() + row * 16 + 16);
+            out << std::hex << std::setw(2) << std::setfill('0') << row * 16 << std::dec << ": " << hexRows(line, "")
+                << "\n";
+        }
+    }
+}
+
+}  // namespace hwinspect
