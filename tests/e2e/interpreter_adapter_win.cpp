@@ -3,7 +3,7 @@
 //
 // usage: comspec_adapter.exe /c COMMAND
 //          as COMSPEC: applies COMMAND's trailing output redirections the way
-//          Windows' interpreter does (see comspec_redirection.h), runs the
+//          Windows' interpreter does (see interpreter_redirection.h), runs the
 //          rest with Wine's cmd.exe /c and returns its exit code; any other
 //          arguments go to cmd.exe unchanged
 //        comspec_adapter.exe --launch PROGRAM [ARGS...]
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/comspec_redirection.h"
+#include "tests/e2e/interpreter_redirection.h"
 
 namespace {
 

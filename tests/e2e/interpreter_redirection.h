@@ -1,5 +1,5 @@
-#ifndef VELMORA_TESTS_E2E_COMSPEC_REDIRECTION_H
-#define VELMORA_TESTS_E2E_COMSPEC_REDIRECTION_H
+#ifndef VELMORA_TESTS_E2E_INTERPRETER_REDIRECTION_H
+#define VELMORA_TESTS_E2E_INTERPRETER_REDIRECTION_H
 
 // How the command-interpreter adapter of the end-to-end scenarios reads its
 // command line. Test support, not part of the product.

@@ -1,4 +1,4 @@
-#include "tests/e2e/comspec_redirection.h"
+#include "tests/e2e/interpreter_redirection.h"
 
 #include <cstring>
 

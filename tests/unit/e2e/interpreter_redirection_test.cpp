@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/comspec_redirection.h"
+#include "tests/e2e/interpreter_redirection.h"
 
 namespace {
 
