@@ -6,8 +6,8 @@
 namespace cmos {
 
 // The machine's real CMOS ports. Windows reaches them through the kernel
-// debugger's I/O-space service, Linux through /dev/port. Only reads are
-// provided; writing the ports is not.
+// debugger's I/O-space service (reads only), Linux through /dev/port (reads
+// and writes).
 class CmosRWIo : public ICmosRW, public Suppressable {
 public:
     // Throws smbios::NotImplemented, "Error loading DLLs needed to call
@@ -20,7 +20,10 @@ public:
     // Writes `offset` to the index port and reads the data port. A failing
     // port access throws smbios::NotImplemented.
     std::uint8_t readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) override;
-    // Always throws smbios::NotImplemented.
+    // Windows: always throws smbios::NotImplemented. Linux: writes the byte,
+    // reads it back and notifies the observers unless suppressed; a failing
+    // port access throws smbios::NotImplemented, a byte that does not read
+    // back as written smbios::InternalError (nothing is notified then).
     void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
                    std::uint8_t value) override;
 
