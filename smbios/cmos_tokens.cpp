@@ -133,6 +133,22 @@ void CmosTokenD4::activate() const {
     accessor_->writeByte(indexPort, dataPort, location_, static_cast<std::uint8_t>((byte & andMask_) | orMask_));
 }
 
+void CmosTokenD4::deactivate() const {
+    if (isString()) throw InvalidAccessModeImpl("tried to deactivate() a string token.");
+    const auto field = static_cast<std::uint8_t>(~andMask_);
+    if (field == 0) throw InvalidAccessModeImpl("the token's AND mask leaves it no bit to change.");
+    if ((field & (field - 1)) != 0) {
+        throw InvalidAccessModeImpl(
+            "the token's setting has several bits: its other values belong to other tokens, activate one of "
+            "those.");
+    }
+    const std::uint16_t indexPort = word(structure_, kD4IndexPort);
+    const std::uint16_t dataPort = word(structure_, kD4DataPort);
+    const std::uint8_t byte = accessor_->readByte(indexPort, dataPort, location_);
+    const auto other = static_cast<std::uint8_t>(~orMask_ & field);
+    accessor_->writeByte(indexPort, dataPort, location_, static_cast<std::uint8_t>((byte & andMask_) | other));
+}
+
 unsigned int CmosTokenD4::getStringLength() const {
     if (!isString()) throw InvalidAccessModeImpl("tried to getStringLength on non-string.");
     return orMask_ != 0 ? orMask_ : 1;

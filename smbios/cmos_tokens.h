@@ -47,6 +47,13 @@ public:
 
     void getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const override;
 
+    // The opposite of activate() where that is unambiguous: the token's
+    // field (the bits its AND mask clears) is one bit, which is set to the
+    // value activate() does not write. Throws InvalidAccessMode for a string
+    // token and for a field of several bits, whose other values belong to
+    // other tokens of the firmware; CMOS is then not touched.
+    void deactivate() const;
+
 private:
     std::unique_ptr<const ISmbiosItem> item_;
     std::array<std::uint8_t, 17> structure_;
