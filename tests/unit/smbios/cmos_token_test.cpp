@@ -67,6 +67,41 @@ TEST_F(CmosTokens, ActivatingABitSetsTheMaskedBitsAndRepairsTheChecksum) {
     EXPECT_EQ(cmos.at(kIndex, 0x20), byteSum(cmos, 0x10, 0x1F));
 }
 
+TEST_F(CmosTokens, DeactivatingFlipsAOneBitSettingOnlyAndRepairsTheChecksum) {
+    struct Case {
+        std::uint8_t andMask, orMask, before, after;  // after 0 with a refusal: untouched
+        bool refused;
+    };
+    const Case cases[] = {
+        {0xFE, 0x01, 0x37, 0x36, false},  // active when bit 0 is set
+        {0xFE, 0x00, 0x36, 0x37, false},  // active when it is clear
+        {0x7F, 0x80, 0xFF, 0x7F, false},
+        {0xFE, 0x01, 0x36, 0x36, false},  // already inactive: written unchanged
+        {0x0F, 0x30, 0x3A, 0, true},      // four bits: the other values are other tokens'
+        {0xFF, 0x00, 0x3A, 0, true},      // no bit at all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.andMask));
+        cmos.set(kIndex, 0x12, {c.before});
+        cmos.set(kIndex, 0x20, {byteSum(cmos, 0x10, 0x1F)});
+        smbios::TokenTable& table = build({token_test::cmosTokenStructure(
+            0xD400, 0x70, 0x71, kByteChecksum, {{0x0012, 0x12, c.andMask, c.orMask}, {0x0013, 0x13, 0, 1}})});
+        const auto& token = dynamic_cast<const smbios::CmosTokenD4&>(*table[0x0012]);
+        if (c.refused) {
+            EXPECT_THROW(token.deactivate(), smbios::InvalidAccessMode);
+            EXPECT_EQ(cmos.at(kIndex, 0x12), c.before);
+        } else {
+            token.deactivate();
+            EXPECT_EQ(cmos.at(kIndex, 0x12), c.after);
+            EXPECT_FALSE(token.isActive());
+        }
+        EXPECT_EQ(cmos.at(kIndex, 0x20), byteSum(cmos, 0x10, 0x1F));
+        EXPECT_THROW(dynamic_cast<const smbios::CmosTokenD4&>(*table[0x0013]).deactivate(),
+                     smbios::InvalidAccessMode);
+        tokens.reset();
+    }
+}
+
 TEST_F(CmosTokens, StringsNeedRoomForTheirClosingZero) {
     cmos.set(kIndex, 0x14, {'a', 'b', 0, 'd', 'Z'});
     smbios::TokenTable& table =
