@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cmos/cmos_rw_factory.h"
+#include "inspect/cmos_access.h"
 #include "inspect/inspect_error.h"
 #include "inspect/json_writer.h"
 #include "inspect/text_output.h"
@@ -117,7 +118,7 @@ void verifyCmos(std::ostream& out, bool json) {
     if (unreadable > 0) throw InspectError(std::to_string(unreadable) + " CMOS checksum(s) could not be read.");
 }
 
-void dumpCmos(std::ostream& out) {
+void dumpCmos(std::ostream& out, bool clockRegisters) {
     const auto ports = cmosPorts(libraryTokenTable());
     if (ports.empty()) {
         out << "The token structures name no CMOS ports.\n";
@@ -125,15 +126,24 @@ void dumpCmos(std::ostream& out) {
     }
     cmos::ICmosRW* accessor = cmos::CmosRWFactory::getFactory()->getSingleton();
     for (const auto& [indexPort, dataPort] : ports) {
-        std::vector<std::uint8_t> bytes(256);
-        for (unsigned offset = 0; offset < bytes.size(); ++offset) {
-            bytes[offset] = accessor->readByte(indexPort, dataPort, offset);
-        }
         out << "Index port " << hexNumber(indexPort, 2) << ", data port " << hexNumber(dataPort, 2) << ":\n";
+        bool allUnpopulated = true;
         for (unsigned row = 0; row < 16; ++row) {
-            const std::vector<std::uint8_t> line(bytes.begin() + row * 16, bytes.begin() + row * 16 + 16);
-            out << std::hex << std::setw(2) << std::setfill('0') << row * 16 << std::dec << ": " << hexRows(line, "")
-                << "\n";
+            out << std::hex << std::setw(2) << std::setfill('0') << row * 16 << std::dec << ":";
+            for (unsigned offset = row * 16; offset < row * 16 + 16; ++offset) {
+                if (!clockRegisters && isClockRegister(indexPort, offset)) {
+                    out << " --";
+                    continue;
+                }
+                const std::uint8_t byte = accessor->readByte(indexPort, dataPort, offset);
+                allUnpopulated = allUnpopulated && byte == 0xFF;
+                out << " " << hexRows({byte}, "");
+            }
+            out << "\n";
+        }
+        if (allUnpopulated) {
+            out << "Every byte reads 0xff: no CMOS answers behind these ports (an absent bank reads so), and "
+                   "nothing written there is kept.\n";
         }
     }
 }

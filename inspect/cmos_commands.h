@@ -13,8 +13,10 @@ namespace hwinspect {
 // repairing: "ok", "MISMATCH" with every checksum the bytes give, or
 // "UNREADABLE" with the reason. Fails after the list unless all are ok.
 void verifyCmos(std::ostream& out, bool json);
-// The 256 bytes behind each index port the token structures name, in hex.
-void dumpCmos(std::ostream& out);
+// The 256 bytes behind each index port the token structures name, in hex;
+// the clock registers only with `clockRegisters` ("--" otherwise). A port
+// pair whose bytes all read 0xff is said to have no CMOS behind it.
+void dumpCmos(std::ostream& out, bool clockRegisters);
 
 }  // namespace hwinspect
 

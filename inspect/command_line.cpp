@@ -75,6 +75,12 @@ Options parseCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--json") {
             noValue();
             options.json = true;
+        } else if (name == "--dry-run") {
+            noValue();
+            options.dryRun = true;
+        } else if (name == "--all") {
+            noValue();
+            options.all = true;
         } else if (name == "--strict") {
             noValue();
             options.strict = true;

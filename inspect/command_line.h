@@ -24,6 +24,8 @@ struct Options {
     bool strict = false;
     std::uint32_t offset = 0;  // 0: search for the entry point
     bool json = false;
+    bool dryRun = false;  // the write commands change nothing, list what they would
+    bool all = false;     // cmos dump: the clock registers too
     bool help = false;
     bool version = false;
     // The command word and its arguments, in order.

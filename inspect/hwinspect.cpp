@@ -12,6 +12,7 @@
 #include "inspect/sources.h"
 #include "inspect/string_keywords.h"
 #include "inspect/token_commands.h"
+#include "inspect/write_commands.h"
 #include "memory/memory_factory.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/token_table_factory.h"
@@ -27,32 +28,38 @@ namespace {
 
 const char kSynopsis[] =
     "usage: hwinspect [--memory-image FILE | --dump FILE | --sysfs DIR] [--strict] [--offset ADDR]\n"
-    "                 [--cmos-image FILE] [--smi-file FILE] [--json] COMMAND [ARGUMENTS]\n"
+    "                 [--cmos-image FILE] [--smi-file FILE] [--json] [--dry-run] COMMAND [ARGUMENTS]\n"
     "commands: table, item HANDLE, string TYPE OFFSET, string KEYWORD, manufacturer, dump-bin FILE,\n"
-    "          tokens, token ID, cmos verify, cmos dump\n";
+    "          tokens, token ID, token ID activate, token ID deactivate, token ID set TEXT,\n"
+    "          cmos verify, cmos dump [--all], cmos save FILE, cmos restore FILE, cmos repair\n";
 
 // What a wrong command line gets on standard error.
 const std::string kUsage = std::string(kSynopsis) + "\"hwinspect --help\" explains them.\n";
 
-// A command word (two for "cmos ...") with the number of arguments it takes
-// and whether it has a JSON form.
+// A command word (two for "cmos ...") with the number of arguments it takes,
+// whether it has a JSON form and whether it may change CMOS (--dry-run).
+// "token" changes CMOS only with a second word.
 struct CommandSpec {
     const char* name;
     std::size_t minArgs;
     std::size_t maxArgs;
     bool json;
+    bool writes;
 };
 
 const CommandSpec kCommands[] = {
-    {"table", 0, 0, true},
-    {"item", 1, 1, true},
-    {"string", 1, 2, false},
-    {"manufacturer", 0, 0, false},
-    {"dump-bin", 1, 1, false},
-    {"tokens", 0, 0, true},
-    {"token", 1, 1, false},
-    {"cmos verify", 0, 0, true},
-    {"cmos dump", 0, 0, false},
+    {"table", 0, 0, true, false},
+    {"item", 1, 1, true, false},
+    {"string", 1, 2, false, false},
+    {"manufacturer", 0, 0, false, false},
+    {"dump-bin", 1, 1, false, false},
+    {"tokens", 0, 0, true, false},
+    {"token", 1, 3, false, true},
+    {"cmos verify", 0, 0, true, false},
+    {"cmos dump", 0, 0, false, false},
+    {"cmos save", 1, 1, false, false},
+    {"cmos restore", 1, 1, false, true},
+    {"cmos repair", 0, 0, false, true},
 };
 
 struct Invocation {
@@ -66,7 +73,9 @@ Invocation findCommand(const Options& options) {
     std::size_t nameWords = 1;
     std::string name = options.words[0];
     if (name == "cmos") {
-        if (options.words.size() < 2) throw UsageError("cmos needs \"verify\" or \"dump\"");
+        if (options.words.size() < 2) {
+            throw UsageError("cmos needs \"verify\", \"dump\", \"save\", \"restore\" or \"repair\"");
+        }
         name += " " + options.words[1];
         nameWords = 2;
     }
@@ -81,6 +90,11 @@ Invocation findCommand(const Options& options) {
         throw UsageError(std::string("wrong number of arguments for ") + spec.name);
     }
     if (options.json && !spec.json) throw UsageError(std::string("--json is not offered by ") + spec.name);
+    const bool changesCmos = spec.writes && (std::string(spec.name) != "token" || invocation.args.size() > 1);
+    if (options.dryRun && !changesCmos) {
+        throw UsageError(std::string("--dry-run is offered by the commands that change CMOS, not by ") + spec.name);
+    }
+    if (options.all && std::string(spec.name) != "cmos dump") throw UsageError("--all is offered by cmos dump only");
     return invocation;
 }
 
@@ -127,12 +141,34 @@ std::function<void(std::ostream&)> prepare(const Invocation& invocation, const O
     }
     if (name == "token") {
         const auto id = static_cast<std::uint16_t>(numberArgument(args[0], 0xFFFF, "ID"));
-        return [id](std::ostream& out) { showToken(out, id); };
+        if (args.size() == 1) return [id](std::ostream& out) { showToken(out, id); };
+        const std::string& what = args[1];
+        TokenChange change = TokenChange::Set;
+        if (what == "activate" && args.size() == 2) {
+            change = TokenChange::Activate;
+        } else if (what == "deactivate" && args.size() == 2) {
+            change = TokenChange::Deactivate;
+        } else if (what != "set" || args.size() != 3) {
+            throw UsageError("token ID takes \"activate\", \"deactivate\" or \"set TEXT\"");
+        }
+        const std::string text = args.size() == 3 ? args[2] : std::string();
+        return [id, change, text](std::ostream& out) { changeToken(out, id, change, text); };
     }
     if (name == "cmos verify") {
         return [json = options.json](std::ostream& out) { verifyCmos(out, json); };
     }
-    return [](std::ostream& out) { dumpCmos(out); };
+    if (name == "cmos save") {
+        const std::string path = args[0];
+        return [path](std::ostream& out) { saveCmos(out, path); };
+    }
+    if (name == "cmos restore") {
+        const std::string path = args[0];
+        return [path](std::ostream& out) { restoreCmos(out, path); };
+    }
+    if (name == "cmos repair") {
+        return [](std::ostream& out) { repairCmos(out); };
+    }
+    return [all = options.all](std::ostream& out) { dumpCmos(out, all); };
 }
 
 // Leaves no factory of this run behind: the next run (or a test) starts from
@@ -182,7 +218,37 @@ std::string helpText() {
            "  token ID           every token with that id: value and string form\n"
            "  cmos verify        every CMOS checksum the token structures declare,\n"
            "                     verified, never repaired\n"
-           "  cmos dump          the 256 bytes behind each index port they name, in hex\n"
+           "  cmos dump          the 256 bytes behind each index port they name, in hex;\n"
+           "                     the clock registers 00h-0Dh behind port 70h (and 80h-8Dh,\n"
+           "                     which select them too) are shown as -- and never read:\n"
+           "                     reading 0Ch clears the clock's interrupt flags\n"
+           "  cmos dump --all    the same with the clock registers read\n"
+           "\n"
+           "Commands that change CMOS (the machine's, or the --cmos-image file):\n"
+           "  token ID activate    activate every token with that id\n"
+           "  token ID deactivate  deactivate them: a bit token whose setting is one bit\n"
+           "                       gets the other value of that bit (several bits:\n"
+           "                       activate the token of the setting wanted)\n"
+           "  token ID set TEXT    TEXT as the string of every string token with that\n"
+           "                       id, padded with zero bytes (longer text is refused)\n"
+           "  cmos save FILE       every CMOS byte the token structures use (token bytes,\n"
+           "                       checksum ranges and locations, never the clock\n"
+           "                       registers) into FILE, a CMOS image that --cmos-image\n"
+           "                       reads; writes no CMOS byte\n"
+           "  cmos restore FILE    write back the saved bytes of FILE that differ from\n"
+           "                       CMOS, then read every saved byte back and verify every\n"
+           "                       checksum (exit 1 if any differs)\n"
+           "  cmos repair          write every declared checksum that does not match\n"
+           "  --dry-run            with the commands above: change nothing, list every\n"
+           "                       byte that would change\n"
+           "  Every write goes through the token table: each checksum the token\n"
+           "  structures declare over a written byte is kept up to date. Each command\n"
+           "  lists the bytes it changed (\"changed: index port, data port, offset: old\n"
+           "  -> new\"; with --dry-run \"would change: ...\"). A command that fails\n"
+           "  part-way puts back the bytes it had changed and says so (exit 1). Tokens\n"
+           "  of the calling interface are changed through it, never in a dry run.\n"
+           "  On Linux the ports are written through /dev/port (root), each byte read\n"
+           "  back; on Windows writing the ports is not available.\n"
            "\n"
            "Where the table comes from (at most one; default: this machine):\n"
            "  --memory-image FILE  FILE read as physical memory; the entry point is\n"
@@ -202,6 +268,7 @@ std::string helpText() {
            "                   (physical memory and --memory-image)\n"
            "  --offset ADDR    the entry point's address instead of a search (physical\n"
            "                   memory and --memory-image)\n"
+           "  --dry-run        see the commands that change CMOS\n"
            "  --json           one JSON document on standard output (table, item, tokens,\n"
            "                   cmos verify);\n"
            "                   bytes 0x80 and above in strings come out as \\u0080-\\u00ff\n"
@@ -223,6 +290,7 @@ std::string helpText() {
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const FactoryReset reset;
+    sourceFailures().clear();
     try {
         const Options options = parseCommandLine(args);
         if (options.help) {
@@ -242,6 +310,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitUsage;
     } catch (const std::exception& error) {
         err << "hwinspect: " << reasonOf(error) << "\n";
+        for (const std::string& failure : sourceFailures()) err << "  " << failure << "\n";
         return kExitFailure;
     }
 }

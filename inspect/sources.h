@@ -1,6 +1,9 @@
 #ifndef VELMORA_INSPECT_SOURCES_H
 #define VELMORA_INSPECT_SOURCES_H
 
+#include <string>
+#include <vector>
+
 #include "factory/tfactory.h"
 #include "inspect/command_line.h"
 #include "smbios/smbios_factory.h"
@@ -32,7 +35,8 @@ private:
 SourceSmbiosFactory& installSourceFactory();
 
 // Points the library's factories at what the options name: the SMBIOS table's
-// source and its parameters, the CMOS image and the calling interface's file.
+// source and its parameters, the CMOS image (inside hwinspect's CMOS layer,
+// with --dry-run and --all) and the calling interface's file.
 // Call once, before the first query.
 void selectSources(const Options& options);
 
@@ -42,6 +46,10 @@ void setTableParameters(factory::IFactory& factory, const Options& options);
 
 // The live machine's table, as this platform reads it.
 void selectLiveSource(const Options& options);
+
+// Why each source of the live machine gave no table, one line each ("SOURCE:
+// reason"), when none did; empty once one delivers.
+std::vector<std::string>& sourceFailures();
 
 // The process-wide table; throws InternalError as the library's queries do
 // when there is none.

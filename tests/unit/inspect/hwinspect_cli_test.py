@@ -448,8 +448,15 @@ class TokenTables(unittest.TestCase):
         for page, base in zip(pages, (0x7000, 0x7200)):
             rows = page.splitlines()[1:]
             self.assertEqual(len(rows), 16)
-            shown = bytes.fromhex(" ".join(row.split(": ", 1)[1] for row in rows))
-            self.assertEqual(shown, self.image[base:base + 256])
+            shown = " ".join(row.split(": ", 1)[1] for row in rows).split()
+            expected = ["%02X" % byte for byte in self.image[base:base + 256]]
+            if base == 0x7000:
+                # The clock registers, and their selectors with bit 7 set.
+                expected[0x00:0x0E] = expected[0x80:0x8E] = ["--"] * 14
+            self.assertEqual(shown, expected)
+        every = answer(self, "--dump", tool_path(self.dump), "--cmos-image", tool_path(self.cmos_image()),
+                       "cmos", "dump", "--all").decode("latin-1")
+        self.assertNotIn("--", every)
 
     def test_without_a_cmos_image_the_machines_cmos_is_asked(self):
         # Where the ports cannot be reached (a container, no root: the table
@@ -478,6 +485,170 @@ class TokenTables(unittest.TestCase):
                 self.assertIn(b"no CMOS ports", answer(self, *source, "cmos", "dump"))
 
 
+class ChangingSettings(unittest.TestCase):
+    """The write commands over a CMOS image: the fixture of TokenTables, and
+    a second table whose checksum lies in a clock register."""
+
+    @classmethod
+    def setUpClass(cls):
+        TokenTables.setUpClass.__func__(cls)
+        cls.tokens_dump, cls.original = cls.dump, cls.image
+        table = (structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) +
+                 cmos_token_structure(0x10, (0x70, 0x71), (1, 0x40, 0x4F, 0x0C), [(0x0001, 0x40, 0xFE, 0x01)]) +
+                 structure(127, 0x13, b""))
+        cls.clock_dump = os.path.join(cls.work, "clock.bin")
+        with open(cls.clock_dump, "wb") as handle:
+            handle.write(dump_bin(table, 3))
+
+    def setUp(self):
+        self.image = os.path.join(self.work, "change-%s.img" % self._testMethodName)
+        with open(self.image, "wb") as handle:
+            handle.write(self.original)
+
+    def run_on(self, *args, dump=None, image=None):
+        return hwinspect("--dump", tool_path(dump or self.tokens_dump), "--cmos-image", tool_path(image or self.image),
+                         *args)
+
+    def contents(self, path=None):
+        with open(path or self.image, "rb") as handle:
+            return handle.read()
+
+    def assert_checksums_ok(self, image=None):
+        done = self.run_on("cmos", "verify", image=image)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+    # (command, the bytes it changes as {image position: new value}, apart
+    # from the checksum bytes)
+    CHANGES = [
+        (("token", "2", "activate"), {0x7040: 0x03}),
+        (("token", "1", "deactivate"), {0x7040: 0x00}),
+        (("token", "3", "set", "xy"), {0x7041: ord("x"), 0x7042: ord("y"), 0x7043: 0}),
+        (("token", "0x10", "activate"), {}),
+    ]
+
+    def test_each_change_keeps_the_checksums_and_lists_its_bytes(self):
+        for command, expected in self.CHANGES:
+            with self.subTest(command=command):
+                self.setUp()
+                dry = self.run_on("--dry-run", *command)
+                self.assertEqual(dry.returncode, 0, dry.stderr)
+                self.assertEqual(self.contents(), self.original, "a dry run wrote")
+                done = self.run_on(*command)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                after = self.contents()
+                changed = {i: after[i] for i in range(len(after)) if after[i] != self.original[i]}
+                checksum_bytes = {0x7050, 0x7051, 0x7220}
+                self.assertEqual({i: v for i, v in changed.items() if i not in checksum_bytes}, expected)
+                self.assert_checksums_ok()
+                listed = ["index port 0x%02x, data port 0x%02x, offset 0x%02x: 0x%02x -> 0x%02x" %
+                          (i >> 8, (i >> 8) + 1, i & 0xFF, self.original[i], v) for i, v in changed.items()]
+                lines = done.stdout.decode().splitlines()
+                self.assertEqual(sorted(lines), sorted("changed: " + line for line in listed) or lines)
+                if not changed:
+                    self.assertEqual(lines, ["No CMOS byte changed."])
+                    self.assertEqual(dry.stdout, b"Dry run: no CMOS byte would change.\n")
+                else:
+                    self.assertEqual(dry.stdout.decode().replace("would change: ", "changed: "), done.stdout.decode())
+
+    def test_refused_changes_write_nothing(self):
+        cases = [
+            (("token", "0x10", "deactivate"), b"several bits"),
+            (("token", "3", "activate"), b"is a string token"),
+            (("token", "3", "deactivate"), b"is a string token"),
+            (("token", "1", "set", "x"), b"is a bit token"),
+            (("token", "3", "set", "toolong"), b"holds 4 byte(s); the text has 7"),
+            (("--dry-run", "token", "0x100", "activate"), b"a dry run cannot show"),
+            (("token", "0x100", "deactivate"), b"no deactivation"),
+            (("token", "0x4242", "activate"), b"No token with id 0x4242"),
+        ]
+        for command, reason in cases:
+            with self.subTest(command=command):
+                done = self.run_on(*command)
+                assert_fails(self, done, 1, command)
+                self.assertIn(reason, done.stderr)
+                self.assertEqual(self.contents(), self.original)
+
+    def test_a_failure_part_way_puts_back_what_was_written(self):
+        # The token's byte is written, then its checksum's location turns out
+        # to be a clock register: the token's byte goes back.
+        image = os.path.join(self.work, "clock.img")
+        with open(image, "wb") as handle:
+            handle.write(bytes(0x7100))
+        done = self.run_on("token", "1", "activate", dump=self.clock_dump, image=image)
+        assert_fails(self, done, 1)
+        self.assertIn(b"is a clock register", done.stderr)
+        self.assertIn(b"were put back: CMOS is as it was.", done.stderr)
+        self.assertEqual(self.contents(image), bytes(0x7100))
+
+    def test_save_and_restore(self):
+        saved = os.path.join(self.work, "saved.img")
+        done = self.run_on("cmos", "save", tool_path(saved))
+        self.assertEqual(done.returncode, 0, done.stderr)
+        data = self.contents(saved)
+        used = set(range(0x7040, 0x7052)) | set(range(0x7210, 0x7221))
+        self.assertEqual(len(data), 0x7300)
+        self.assertEqual(done.stdout, b"Saved %d CMOS byte(s) to %s.\n" % (len(used), tool_path(saved).encode()))
+        for position in range(len(data)):
+            self.assertEqual(data[position], self.original[position] if position in used else 0xFF, hex(position))
+        # The saved file serves as --cmos-image.
+        self.assertEqual(answer(self, "--dump", tool_path(self.tokens_dump), "--cmos-image", tool_path(saved), "tokens"),
+                         answer(self, "--dump", tool_path(self.tokens_dump), "--cmos-image", tool_path(self.image),
+                                "tokens"))
+
+        for command in (("token", "2", "activate"), ("token", "3", "set", "q"), ("token", "0x10", "activate")):
+            self.assertEqual(self.run_on(*command).returncode, 0)
+        self.assertNotEqual(self.contents(), self.original)
+        dry = self.run_on("--dry-run", "cmos", "restore", tool_path(saved))
+        self.assertEqual(dry.returncode, 0, dry.stderr)
+        self.assertIn(b"would change: index port 0x70, data port 0x71, offset 0x40: 0x03 -> 0x01", dry.stdout)
+        done = self.run_on("cmos", "restore", tool_path(saved))
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn(b"Every saved byte reads back as saved.", done.stdout)
+        self.assertEqual(self.contents(), self.original)
+
+        # A file that lacks bytes of this table is refused before any write.
+        short = os.path.join(self.work, "short.img")
+        with open(short, "wb") as handle:
+            handle.write(data[:0x7100])
+        self.run_on("token", "2", "activate")
+        before = self.contents()
+        done = self.run_on("cmos", "restore", tool_path(short))
+        assert_fails(self, done, 1)
+        self.assertIn(b"not saved from this table", done.stderr)
+        self.assertEqual(self.contents(), before)
+
+        # Saved bytes whose checksum does not match: the checksum is kept.
+        stale = bytearray(data)
+        stale[0x7041] ^= 0x20
+        with open(short, "wb") as handle:
+            handle.write(stale)
+        done = self.run_on("cmos", "restore", tool_path(short))
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"differs from", done.stdout)
+        self.assertIn(b"checksum the saved bytes did not match was repaired", done.stderr)
+        self.assert_checksums_ok()
+
+    def test_repair_writes_only_stale_checksums(self):
+        done = self.run_on("cmos", "repair")
+        self.assertEqual((done.returncode, done.stdout), (0, b"No CMOS byte changed.\n"))
+        stale = bytearray(self.original)
+        stale[0x7045] = 0x99
+        stale[0x7220] ^= 0xFF
+        with open(self.image, "wb") as handle:
+            handle.write(stale)
+        dry = self.run_on("--dry-run", "cmos", "repair")
+        self.assertEqual(dry.returncode, 0, dry.stderr)
+        self.assertEqual(self.contents(), bytes(stale))
+        done = self.run_on("cmos", "repair")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(dry.stdout.replace(b"would change: ", b"changed: "), done.stdout)
+        self.assertIn(b"changed: index port 0x72, data port 0x73, offset 0x20: ", done.stdout)
+        self.assert_checksums_ok()
+        after = self.contents()
+        # Only the two checksums' locations (0x99 shifts the word's low byte).
+        self.assertEqual([i for i in range(len(after)) if after[i] != stale[i]], [0x7051, 0x7220])
+
+
 class CommandLine(unittest.TestCase):
     def test_usage_errors_exit_2_with_the_usage_text(self):
         cases = [
@@ -486,8 +657,12 @@ class CommandLine(unittest.TestCase):
             ("--json", "manufacturer"), ("--json", "string", "1", "4"), ("dump-bin",), ("--bogus", "table"),
             ("--offset", "table"), ("--offset", "0x100000000", "table"), ("--offset",), ("--strict=1", "table"),
             ("--dump", "a.bin", "--sysfs", "dir", "table"), ("--dump=", "table"), ("token",), ("token", "0x10000"),
-            ("cmos",), ("cmos", "repair"), ("cmos", "dump", "extra"), ("--json", "cmos", "dump"),
-            ("--json", "token", "1"), ("--cmos-image",),
+            ("cmos",), ("cmos", "fix"), ("cmos", "dump", "extra"), ("--json", "cmos", "dump"),
+            ("--json", "token", "1"), ("--cmos-image",), ("cmos", "save"), ("cmos", "restore"),
+            ("cmos", "repair", "now"), ("token", "1", "set"), ("token", "1", "flip"), ("token", "1", "activate", "x"),
+            ("token", "1", "set", "a", "b"), ("--dry-run", "token", "1"), ("--dry-run", "table"),
+            ("--dry-run", "cmos", "save", "f"), ("--dry-run", "cmos", "verify"), ("--all", "cmos", "verify"),
+            ("--dry-run=1", "cmos", "repair"), ("--json", "cmos", "repair"),
         ]
         for args in cases:
             with self.subTest(args=args):
@@ -498,7 +673,9 @@ class CommandLine(unittest.TestCase):
     def test_help_and_version(self):
         text = answer(self, "--help")
         for needed in (b"trailing blanks", b"Not Specified", b"first structure", b"dump-bin FILE",
-                       b"--memory-image FILE", b"system-manufacturer", b"processor-version"):
+                       b"--memory-image FILE", b"system-manufacturer", b"processor-version",
+                       b"token ID activate", b"token ID deactivate", b"token ID set TEXT", b"cmos save FILE",
+                       b"cmos restore FILE", b"cmos repair", b"--dry-run", b"cmos dump --all", b"/dev/port"):
             self.assertIn(needed, text)
         self.assertEqual(answer(self, "table", "-h"), text)
         self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\n$")
