@@ -30,6 +30,8 @@ failed_with() {  # STATUS TEXT: that status, TEXT on standard error
     [ "$status" -eq "$1" ] && grep -qF -- "$2" /tmp/err && return 0
     why="exit $status, wanted $1 with \"$2\": $(head -c 600 /tmp/err)"; return 1
 }
+# Shows what the last run said, for the log.
+said() { sed 's/^/# /' /tmp/err; }
 has() { grep -qF -- "$1" /tmp/out && return 0; why="no \"$1\" in: $(head -c 600 /tmp/out)"; return 1; }
 lacks() { grep -qF -- "$1" /tmp/out || return 0; why="\"$1\" in the output"; return 1; }
 check() {  # NAME COMMANDS...: passes when every command does
@@ -118,12 +120,12 @@ fi
 if [ "$boot" = high ]; then
     check "/dev/mem: a table above its reach fails with the cause" 'hw_devmem table' \
         'failed_with 1 "Could not instantiate SMBIOS table."' 'failed_with 1 "Bad address"' \
-        'failed_with 1 "names a table of"' 'failed_with 1 "above the memory it maps directly"'
+        'failed_with 1 "names a table of"' 'failed_with 1 "above the memory it maps directly"' said
 fi
 if [ "$boot" = smbios3 ]; then
     check "sysfs: a 3.0-only firmware's table" 'hw table' succeeded 'has "version    : 3.0"'
     check "/dev/mem: a 3.0-only firmware fails and says why" 'hw_devmem table' \
-        'failed_with 1 "SMBIOS Header not found in search."' 'failed_with 1 "SMBIOS 3.x entry point (\"_SM3_\")"'
+        'failed_with 1 "SMBIOS Header not found in search."' 'failed_with 1 "SMBIOS 3.x entry point (\"_SM3_\")"' said
 fi
 
 # ---- tokens and CMOS ----
@@ -156,7 +158,7 @@ absent_bank() {
     grep -q "^Every byte reads 0xff: no CMOS answers" /tmp/bank2 || { why="no note: $(cat /tmp/bank2)"; return 1; }
     hw token 0x0701; succeeded && has "active: yes" || return 1
     hw token 0x0701 deactivate; failed_with 1 "reads 0xff after 0xfe was written" || return 1
-    failed_with 1 "No CMOS answers behind these ports"
+    failed_with 1 "No CMOS answers behind these ports" && said
 }
 
 if [ "$boot" != smbios3 ]; then
