@@ -269,8 +269,8 @@ CmosTokenD6::CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor,
                          std::vector<CmosRWChecksumObserver>& observers)
     : CmosTokenD5(item, accessor, observers), structure_(leadingBytes<21>(item)) {
     if (item.length() <= kD6ChecksumLocation) return;
-    const bool declared = structure_[kD6ChecksumType] != 0 || structure_[kD6Start] != 0 ||
-                          structure_[kD6End] != 0 || structure_[kD6ChecksumLocation] != 0;
+    // Start, end and location all 0 declare none, whatever the type byte.
+    const bool declared = structure_[kD6Start] != 0 || structure_[kD6End] != 0 || structure_[kD6ChecksumLocation] != 0;
     if (!declared) return;
     addChecksumObserver(observers, description(), structure_[kD6ChecksumType], indexPort(), dataPort(),
                         structure_[kD6Start], structure_[kD6End], structure_[kD6ChecksumLocation], this->accessor());

@@ -107,7 +107,7 @@ private:
 class CmosTokenD6 : public CmosTokenD5 {
 public:
     // Also appends the observer of the second checksum when the structure
-    // declares one (its four bytes are not all zero).
+    // declares one (its start, end and location are not all zero).
     CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor, std::vector<CmosRWChecksumObserver>& observers);
     ~CmosTokenD6() override;
 
