@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <functional>
 #include <sstream>
 
 #include "smbios/cmos_exceptions.h"
@@ -202,16 +201,25 @@ void CmosChecksumSet::refuseSingly() {
 
 // Two different checksums stored in the same bytes overwrite each other.
 void CmosChecksumSet::refuseLocationConflicts() {
+    // The maintainable members stored in each byte of each bank.
+    std::map<int, std::array<std::vector<std::size_t>, kBankSize>> stored;
+    for (std::size_t member = 0; member < members_.size(); ++member) {
+        if (!maintainable(member)) continue;
+        const Member& m = members_[member];
+        for (int i = 0; i < m.width; ++i) {
+            stored[m.declared.indexPort][static_cast<std::size_t>(m.declared.location + i)].push_back(member);
+        }
+    }
     std::vector<std::string> found(members_.size());
-    for (std::size_t a = 0; a < members_.size(); ++a) {
-        if (!maintainable(a)) continue;
-        for (std::size_t b = 0; b < members_.size(); ++b) {
-            if (a == b || !maintainable(b) || !found[a].empty()) continue;
-            const ChecksumDeclaration& x = members_[a].declared;
-            const ChecksumDeclaration& y = members_[b].declared;
-            if (x.indexPort != y.indexPort || sameChecksum(x, y)) continue;
-            if (x.location < y.location + members_[b].width && y.location < x.location + members_[a].width) {
-                found[a] = "its location overlaps that of " + nameOf(b);
+    for (const auto& bank : stored) {
+        for (const std::vector<std::size_t>& sharing : bank.second) {
+            for (const std::size_t a : sharing) {
+                for (const std::size_t b : sharing) {
+                    if (a == b || !found[a].empty() || sameChecksum(members_[a].declared, members_[b].declared)) {
+                        continue;
+                    }
+                    found[a] = "its location overlaps that of " + nameOf(b);
+                }
             }
         }
     }
@@ -220,64 +228,83 @@ void CmosChecksumSet::refuseLocationConflicts() {
     }
 }
 
-bool CmosChecksumSet::covers(std::size_t member, int indexPort, int offset) const {
-    const Member& m = members_[member];
-    if (m.none || m.declared.indexPort != indexPort) return false;
-    const int width = std::max(m.width, 1);
-    return (offset >= m.declared.start && offset <= m.declared.end) ||
-           (offset >= m.declared.location && offset < m.declared.location + width);
-}
-
-// Whether `to` depends on `from`: from's location lies inside to's range.
-bool CmosChecksumSet::locationInRange(std::size_t from, std::size_t to) const {
-    const ChecksumDeclaration& f = members_[from].declared;
-    const ChecksumDeclaration& t = members_[to].declared;
-    if (from == to || f.indexPort != t.indexPort || t.start > t.end) return false;
-    return f.location <= t.end && f.location + members_[from].width - 1 >= t.start;
+void CmosChecksumSet::indexRanges() {
+    ranges_.clear();
+    for (std::size_t member = 0; member < members_.size(); ++member) {
+        if (!maintainable(member)) continue;
+        const ChecksumDeclaration& d = members_[member].declared;
+        auto& bank = ranges_[d.indexPort];
+        for (int offset = d.start; offset <= d.end; ++offset) bank[static_cast<std::size_t>(offset)].push_back(member);
+    }
 }
 
 std::vector<std::size_t> CmosChecksumSet::dependents(std::size_t member) const {
     std::vector<std::size_t> found;
-    for (std::size_t other = 0; other < members_.size(); ++other) {
-        if (maintainable(other) && locationInRange(member, other)) found.push_back(other);
+    const Member& m = members_[member];
+    const auto bank = ranges_.find(m.declared.indexPort);
+    if (bank == ranges_.end()) return found;
+    for (int i = 0; i < m.width; ++i) {
+        for (const std::size_t other : bank->second[static_cast<std::size_t>(m.declared.location + i)]) {
+            if (other != member && maintainable(other) &&
+                std::find(found.begin(), found.end(), other) == found.end()) {
+                found.push_back(other);
+            }
+        }
     }
     return found;
 }
 
 // Strongly connected components of the dependencies between maintainable
-// checksums; each one of more than one member is a cycle.
+// checksums, without recursion; each one of more than one member is a cycle.
 void CmosChecksumSet::refuseCycles() {
+    indexRanges();
     const std::size_t count = members_.size();
     std::vector<int> index(count, -1), low(count, 0);
     std::vector<bool> onStack(count, false);
     std::vector<std::size_t> stack;
     std::vector<std::vector<std::size_t>> cycles;
     int next = 0;
-    std::function<void(std::size_t)> connect = [&](std::size_t v) {
-        index[v] = low[v] = next++;
-        stack.push_back(v);
-        onStack[v] = true;
-        for (const std::size_t w : dependents(v)) {
-            if (index[w] < 0) {
-                connect(w);
-                low[v] = std::min(low[v], low[w]);
-            } else if (onStack[w]) {
-                low[v] = std::min(low[v], index[w]);
-            }
-        }
-        if (low[v] != index[v]) return;
-        std::vector<std::size_t> component;
-        std::size_t w = 0;
-        do {
-            w = stack.back();
-            stack.pop_back();
-            onStack[w] = false;
-            component.push_back(w);
-        } while (w != v);
-        if (component.size() > 1) cycles.push_back(component);
+    struct Frame {
+        std::size_t node;
+        std::vector<std::size_t> edges;
+        std::size_t edge = 0;
     };
-    for (std::size_t v = 0; v < count; ++v) {
-        if (maintainable(v) && index[v] < 0) connect(v);
+    for (std::size_t root = 0; root < count; ++root) {
+        if (!maintainable(root) || index[root] >= 0) continue;
+        std::vector<Frame> frames;
+        auto enter = [&](std::size_t v) {
+            index[v] = low[v] = next++;
+            stack.push_back(v);
+            onStack[v] = true;
+            frames.push_back({v, dependents(v)});
+        };
+        enter(root);
+        while (!frames.empty()) {
+            Frame& frame = frames.back();
+            const std::size_t v = frame.node;
+            if (frame.edge < frame.edges.size()) {
+                const std::size_t w = frame.edges[frame.edge++];
+                if (index[w] < 0) {
+                    enter(w);
+                } else if (onStack[w]) {
+                    low[v] = std::min(low[v], index[w]);
+                }
+                continue;
+            }
+            if (low[v] == index[v]) {
+                std::vector<std::size_t> component;
+                std::size_t w = 0;
+                do {
+                    w = stack.back();
+                    stack.pop_back();
+                    onStack[w] = false;
+                    component.push_back(w);
+                } while (w != v);
+                if (component.size() > 1) cycles.push_back(component);
+            }
+            frames.pop_back();
+            if (!frames.empty()) low[frames.back().node] = std::min(low[frames.back().node], low[v]);
+        }
     }
     for (std::vector<std::size_t>& cycle : cycles) {
         std::sort(cycle.begin(), cycle.end());
@@ -293,6 +320,7 @@ void CmosChecksumSet::refuseCycles() {
 }
 
 // Dependencies first; among checksums free to go, declaration order.
+// Cycles are refused by now, so every maintainable checksum is placed.
 void CmosChecksumSet::orderRepairs() {
     const std::size_t count = members_.size();
     std::vector<int> waiting(count, 0);
@@ -312,7 +340,6 @@ void CmosChecksumSet::orderRepairs() {
             order_.push_back(member);
             for (const std::size_t to : after[member]) --waiting[to];
             progress = true;
-            break;
         }
     }
 }

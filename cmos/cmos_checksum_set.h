@@ -89,12 +89,13 @@ private:
     void orderRepairs();
     void blockWrites();
 
-    bool covers(std::size_t member, int indexPort, int offset) const;
-    bool locationInRange(std::size_t from, std::size_t to) const;
+    void indexRanges();
     std::vector<std::size_t> dependents(std::size_t member) const;
 
     std::vector<Member> members_;
     std::vector<std::size_t> order_;
+    // Per bank and offset, the maintainable checksums whose range holds it.
+    std::map<int, std::array<std::vector<std::size_t>, 256>> ranges_;
     std::map<int, Bank> blocked_;
     cmos::ICmosRW* accessor_;
     cmos::Suppressable* guarded_;
