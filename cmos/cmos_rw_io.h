@@ -20,10 +20,12 @@ public:
     // Writes `offset` to the index port and reads the data port. A failing
     // port access throws smbios::NotImplemented.
     std::uint8_t readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) override;
-    // Windows: always throws smbios::NotImplemented. Linux: writes the byte,
-    // reads it back and notifies the observers unless suppressed; a failing
-    // port access throws smbios::NotImplemented, a byte that does not read
-    // back as written smbios::InternalError (nothing is notified then).
+    // Windows: always throws smbios::NotImplemented. Linux: follows the
+    // protocol of Suppressable (checkWrite() first, byteWritten() after),
+    // writes the byte and reads it back; a failing port access throws
+    // smbios::NotImplemented, a byte that does not read back as written
+    // smbios::InternalError (it is recorded as possibly written, not
+    // notified).
     void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
                    std::uint8_t value) override;
 

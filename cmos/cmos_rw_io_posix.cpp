@@ -93,6 +93,7 @@ std::uint8_t CmosRWIo::readByte(std::uint32_t indexPort, std::uint32_t dataPort,
 }
 
 void CmosRWIo::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset, std::uint8_t value) {
+    checkWrite(indexPort, offset, 1);
     std::uint8_t index = static_cast<std::uint8_t>(offset);
     std::uint8_t byte = value;
     if (!transfer(portDevice_, indexPort, &index, true) || !transfer(portDevice_, dataPort, &byte, true)) {
@@ -100,6 +101,7 @@ void CmosRWIo::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::u
     }
     const std::uint8_t stored = readByte(indexPort, dataPort, offset);
     if (stored != value) {
+        recordWrite(indexPort, offset);
         smbios::InternalErrorImpl failure(
             "The CMOS byte at offset %(offset)s behind index port %(port)s reads %(stored)s after %(value)s was "
             "written to it. No CMOS answers behind these ports (an absent bank reads 0xff), or another access "
@@ -110,7 +112,7 @@ void CmosRWIo::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::u
         failure.setParameter("value", hex(value));
         throw failure;
     }
-    if (!isSuppressed()) notify(nullptr);
+    byteWritten(indexPort, offset);
 }
 
 }  // namespace cmos

@@ -43,6 +43,9 @@ std::uint8_t InspectCmos::readByte(std::uint32_t indexPort, std::uint32_t dataPo
 void InspectCmos::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
                             std::uint8_t value) {
     guard(indexPort, offset);
+    // The token table's checksums refuse here, before anything changes, a
+    // write that would stale one they cannot keep.
+    checkWrite(indexPort, offset, 1);
     // A CMOS page has 256 bytes; a place beyond it is not journalled as one.
     if (indexPort > 0xFFFF || dataPort > 0xFFFF || offset > 0xFF) {
         throw InspectError("There is no CMOS byte at offset " + hexNumber(offset, 2) + " behind index port " +
@@ -58,8 +61,15 @@ void InspectCmos::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std
     // the byte (a port write whose read-back differs), and undo() then puts
     // the earlier value back.
     change->after = value;
-    if (!dryRun_) inner_->writeByte(indexPort, dataPort, offset, value);
-    if (!isSuppressed()) notify(nullptr);
+    if (!dryRun_) {
+        try {
+            inner_->writeByte(indexPort, dataPort, offset, value);
+        } catch (...) {
+            recordWrite(indexPort, offset);
+            throw;
+        }
+    }
+    byteWritten(indexPort, offset);
 }
 
 std::vector<CmosChange> InspectCmos::changes() const {

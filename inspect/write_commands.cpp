@@ -172,7 +172,7 @@ std::vector<CmosPlace> usedCmosBytes(smbios::TokenTable& table) {
         add(indexPort, dataPort, location, location + length - 1);
     }
     for (const smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
-        if (observer.rangeStart() == 0 && observer.rangeEnd() == 0 && observer.checksumLocation() == 0) continue;
+        if (observer.declaresNoChecksum()) continue;
         const auto indexPort = static_cast<unsigned>(observer.indexPort());
         const auto dataPort = static_cast<unsigned>(observer.dataPort());
         if (observer.rangeStart() <= observer.rangeEnd()) {
@@ -243,32 +243,42 @@ void restoreCmos(std::ostream& out, const std::string& path) {
         }
     }
     InspectCmos& cmos = inspectCmos();
+    std::vector<CmosPlace> differing;
+    for (const CmosPlace& at : places) {
+        if (cmos.readByte(at.indexPort, at.dataPort, at.offset) != image[imagePosition(at)]) differing.push_back(at);
+    }
+    // Every byte is put to the checksums first: a refused one stops the
+    // restore before anything is written.
+    for (const CmosPlace& at : differing) {
+        try {
+            cmos.checkWrite(at.indexPort, at.offset, 1);
+        } catch (const std::exception& error) {
+            throw InspectError(reasonOf(error) + "\nNo CMOS byte was changed.");
+        }
+    }
     runWrite(out, [&]() {
         // All bytes first, the observers told once at the end: a saved image
         // is consistent as a whole, not byte by byte.
         {
             const cmos::SuppressionScope quiet(&cmos);
-            for (const CmosPlace& at : places) {
-                const std::uint8_t saved = image[imagePosition(at)];
-                if (cmos.readByte(at.indexPort, at.dataPort, at.offset) != saved) {
-                    cmos.writeByte(at.indexPort, at.dataPort, at.offset, saved);
-                }
+            for (const CmosPlace& at : differing) {
+                cmos.writeByte(at.indexPort, at.dataPort, at.offset, image[imagePosition(at)]);
             }
         }
         cmos.notify(nullptr);
     });
     if (cmos.dryRun()) return;
-    int differing = 0;
+    int different = 0;
     for (const CmosPlace& at : places) {
         const std::uint8_t now = cmos.readByte(at.indexPort, at.dataPort, at.offset);
         if (now == image[imagePosition(at)]) continue;
         out << "differs from " << path << ": " << place(at.indexPort, at.dataPort, at.offset) << ": saved "
             << hexNumber(image[imagePosition(at)], 2) << ", now " << hexNumber(now, 2) << "\n";
-        ++differing;
+        ++different;
     }
     verifyCmos(out, false);
-    if (differing > 0) {
-        throw InspectError(std::to_string(differing) + " CMOS byte(s) differ from " + path +
+    if (different > 0) {
+        throw InspectError(std::to_string(different) + " CMOS byte(s) differ from " + path +
                            " after the restore (a checksum the saved bytes did not match was repaired).");
     }
     out << "Every saved byte reads back as saved.\n";
@@ -276,15 +286,38 @@ void restoreCmos(std::ostream& out, const std::string& path) {
 
 void repairCmos(std::ostream& out) {
     smbios::TokenTable& table = libraryTokenTable();
-    if (table.checksumObservers().empty()) {
+    std::vector<smbios::CmosRWChecksumObserver*> repairable;
+    std::vector<const smbios::CmosRWChecksumObserver*> refused;
+    for (smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
+        if (observer.declaresNoChecksum()) continue;
+        if (observer.maintainable()) {
+            repairable.push_back(&observer);
+        } else {
+            refused.push_back(&observer);
+        }
+    }
+    if (repairable.empty() && refused.empty()) {
         out << "The token structures declare no CMOS checksum.\n";
         return;
     }
-    InspectCmos& cmos = inspectCmos();
-    runWrite(out, [&]() {
-        const bool repair = true;
-        for (smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) observer.update(&cmos, &repair);
-    });
+    if (!repairable.empty()) {
+        InspectCmos& cmos = inspectCmos();
+        runWrite(out, [&]() {
+            const bool repair = true;
+            for (smbios::CmosRWChecksumObserver* observer : repairable) observer->update(&cmos, &repair);
+        });
+    }
+    for (const smbios::CmosRWChecksumObserver* observer : refused) {
+        out << "not written: index port " << hexNumber(static_cast<unsigned>(observer->indexPort()), 2)
+            << ", bytes " << hexNumber(static_cast<unsigned>(observer->rangeStart()), 2) << "-"
+            << hexNumber(static_cast<unsigned>(observer->rangeEnd()), 2) << " at "
+            << hexNumber(static_cast<unsigned>(observer->checksumLocation()), 2)
+            << ": cannot be maintained: " << observer->refusal() << "\n";
+    }
+    if (!refused.empty()) {
+        throw InspectError(std::to_string(refused.size()) + " CMOS checksum(s) cannot be maintained and were not "
+                                                            "written.");
+    }
 }
 
 }  // namespace hwinspect
