@@ -541,6 +541,15 @@ class ChangingSettings(unittest.TestCase):
         cls.clock_dump = os.path.join(cls.work, "clock.bin")
         with open(cls.clock_dump, "wb") as handle:
             handle.write(dump_bin(table, 3))
+        # A byte checksum stored inside its own range cannot be kept valid;
+        # the second structure's checksum can.
+        table = (structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) +
+                 cmos_token_structure(0x10, (0x70, 0x71), (1, 0x40, 0x4F, 0x48), [(0x0001, 0x40, 0xFE, 0x01)]) +
+                 cmos_token_structure(0x11, (0x70, 0x71), (1, 0x60, 0x67, 0x68), [(0x0002, 0x60, 0xFE, 0x01)]) +
+                 structure(127, 0x13, b""))
+        cls.unkeepable_dump = os.path.join(cls.work, "unkeepable.bin")
+        with open(cls.unkeepable_dump, "wb") as handle:
+            handle.write(dump_bin(table, 4))
 
     def setUp(self):
         self.image = os.path.join(self.work, "change-%s.img" % self._testMethodName)
@@ -621,6 +630,36 @@ class ChangingSettings(unittest.TestCase):
         self.assertIn(b"is a clock register", done.stderr)
         self.assertIn(b"were put back: CMOS is as it was.", done.stderr)
         self.assertEqual(self.contents(image), bytes(0x7100))
+
+    def test_writes_a_checksum_cannot_survive_are_refused_before_any_byte(self):
+        run = lambda *args: self.run_on(*args, dump=self.unkeepable_dump)
+        for command in (("token", "1", "activate"), ("--dry-run", "token", "1", "activate")):
+            with self.subTest(command=command):
+                done = run(*command)
+                assert_fails(self, done, 1, command)
+                self.assertIn(b"Refused to write CMOS byte 0x40", done.stderr)
+                self.assertIn(b"stored inside its own range", done.stderr)
+                self.assertEqual(self.contents(), self.original)
+        saved = os.path.join(self.work, "unkeepable.img")
+        self.assertEqual(run("cmos", "save", tool_path(saved)).returncode, 0)
+        stale = bytearray(self.original)
+        stale[0x7041] ^= 1  # inside the refused range
+        stale[0x7061] ^= 1  # inside the other one
+        with open(self.image, "wb") as handle:
+            handle.write(stale)
+        done = run("cmos", "restore", tool_path(saved))
+        assert_fails(self, done, 1)
+        self.assertIn(b"Refused to write CMOS byte 0x41", done.stderr)
+        self.assertEqual(self.contents(), bytes(stale), "a refused restore wrote")
+        # Repair writes the checksum it can keep and names the one it cannot.
+        done = run("cmos", "repair")
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertIn(b"changed: index port 0x70, data port 0x71, offset 0x68: ", done.stdout)
+        self.assertIn(b"not written: index port 0x70, bytes 0x40-0x4f at 0x48: cannot be maintained", done.stdout)
+        after = self.contents()
+        self.assertEqual([i for i in range(len(after)) if after[i] != stale[i]], [0x7068])
+        # Writes elsewhere go on.
+        self.assertEqual(run("token", "2", "activate").returncode, 0)
 
     def test_save_and_restore(self):
         saved = os.path.join(self.work, "saved.img")
