@@ -226,4 +226,21 @@ if [ "$boot" = main ]; then
     check "cmos repair writes a checksum that went stale behind the layer's back" stale_checksum
 fi
 
+refused_write() {
+    save /tmp/before || return 1
+    hw token 0x0901 activate; failed_with 1 "Refused to write CMOS byte 0x78" || return 1
+    failed_with 1 "it is stored inside its own range" || return 1
+    failed_with 1 "No CMOS byte was changed." && said
+    save /tmp/after || return 1
+    cmp -s /tmp/before /tmp/after || { why="CMOS changed"; return 1; }
+    hw cmos verify
+    failed_with 1 "cannot be maintained" || return 1
+    has "Index port 0x70, bytes 0x78-0x7b, Byte Checksum at 0x79: cannot be maintained: it is stored inside its own range" || return 1
+    # Writes elsewhere go on.
+    hw token 0x0202 activate; succeeded && token_state 0x0202 "active: yes"
+}
+if [ "$boot" = high ]; then
+    check "a write under a checksum that cannot be maintained is refused, nothing changes" refused_write
+fi
+
 echo "$passed passed, $failed failed"
