@@ -12,6 +12,7 @@
 #include "inspect/inspect_error.h"
 #include "inspect/text_output.h"
 #include "inspect/token_commands.h"
+#include "smbios/cmos_exceptions.h"
 #include "smbios/cmos_tokens.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/token.h"
@@ -66,8 +67,8 @@ void runWrite(std::ostream& out, const std::function<void()>& writes) {
             for (const CmosChange& change : left) reason += "\n  " + describe(change);
         } else if (!changed.empty() && !dryRun()) {
             reason += "\nThe CMOS bytes written before the failure were put back: CMOS is as it was.";
-        } else {
-            reason += "\nNo CMOS byte was changed.";
+        } else if (dynamic_cast<const cmos::CmosWriteRefused*>(&error) == nullptr) {
+            reason += "\nNo CMOS byte was changed.";  // a refusal says so itself
         }
         throw InspectError(reason);
     }

@@ -230,7 +230,7 @@ refused_write() {
     save /tmp/before || return 1
     hw token 0x0901 activate; failed_with 1 "Refused to write CMOS byte 0x78" || return 1
     failed_with 1 "it is stored inside its own range" || return 1
-    failed_with 1 "No CMOS byte was changed." && said
+    failed_with 1 "Nothing was written." && said
     save /tmp/after || return 1
     cmp -s /tmp/before /tmp/after || { why="CMOS changed"; return 1; }
     hw cmos verify
