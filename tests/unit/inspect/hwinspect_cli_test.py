@@ -501,7 +501,7 @@ class CommandLine(unittest.TestCase):
                        b"--memory-image FILE", b"system-manufacturer", b"processor-version"):
             self.assertIn(needed, text)
         self.assertEqual(answer(self, "table", "-h"), text)
-        self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\n$")
+        self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\.\d+\n$")
 
     def test_a_handle_not_in_the_table_is_an_error(self):
         table = structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) + structure(127, 2, b"")
