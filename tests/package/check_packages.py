@@ -12,7 +12,8 @@ build/windows-x86) and the emulated 32-bit Wine (scripts/setup-wine32):
     Windows binary carries the version resource and no link time;
   - a consumer project (tests/package/consumer) configures against the
     Linux install tree with find_package(velmora CONFIG), builds, links and
-    runs; the tarball holds that install tree;
+    runs; the tarball holds that install tree; cross-built against the x86
+    install tree it links velmora.dll through the import library;
   - the .deb puts hwinspect and its manual page where Debian expects them,
     and lintian reports no error.
 Prints one line per check and exits non-zero when one fails.
@@ -189,6 +190,28 @@ def check_consumer(packages, version):
     check("consumer: runs against the installed library", done.returncode == 0, done.stdout.decode())
 
 
+def check_windows_consumer():
+    """The same consumer, cross-built against the x86 install tree: linked
+    through the import library, it imports velmora.dll."""
+    work = fresh(os.path.join(ROOT, "build", "windows-x86", "package-consumer"))
+    install = os.path.join(work, "install")
+    done = run(["cmake", "--install", os.path.join(ROOT, "build", "windows-x86"), "--prefix", install])
+    if not check("cmake --install build/windows-x86", done.returncode == 0, done.stdout.decode()):
+        return
+    for needed in ("bin/velmora.dll", "lib/velmora.dll.a", "include/velmora/pminfo.h",
+                   "lib/cmake/velmora/velmoraConfig.cmake"):
+        check("x86 install tree holds %s" % needed, os.path.exists(os.path.join(install, needed)))
+    build = os.path.join(work, "consumer")
+    done = run(["cmake", "-S", os.path.join(ROOT, "tests", "package", "consumer"), "-B", build,
+                "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(ROOT, "cmake", "toolchain-mingw-i686.cmake"),
+                "-DCMAKE_PREFIX_PATH=" + install])
+    if check("x86 consumer: find_package(velmora CONFIG) configures", done.returncode == 0, done.stdout.decode()):
+        done = run(["cmake", "--build", build])
+        imports = run(["i686-w64-mingw32-objdump", "-p", os.path.join(build, "consumer.exe")]).stdout.decode()
+        check("x86 consumer: links velmora.dll through the import library",
+              done.returncode == 0 and "DLL Name: velmora.dll" in imports, done.stdout.decode())
+
+
 def check_deb(packages, version):
     path = os.path.join(packages, "hwinspect_%s_amd64.deb" % version)
     if not check("hwinspect_%s_amd64.deb exists" % version, os.path.exists(path)):
@@ -239,6 +262,7 @@ def main():
             if system == "windows-x86":
                 check_x86_zip_runs(path, version)
     check_consumer(packages, version)
+    check_windows_consumer()
     check_deb(packages, version)
 
     if failures:
