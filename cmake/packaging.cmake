@@ -161,8 +161,6 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME velmora-${PROJECT_VERSION}-${VELMORA_PACKAGE_SYSTEM})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
-set(CPACK_SOURCE_DATE_EPOCH ${VELMORA_SOURCE_DATE_EPOCH})
 # Which components each package holds, and the .deb's fields.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/package/cpack-generators.cmake)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/cpack-generators.cmake.in
