@@ -177,6 +177,18 @@ def check_consumer(packages, version):
         check("%s.tar.gz holds the install tree" % name, files == tree, "tarball %s\ninstall %s" % (files, tree))
         check("%s.tar.gz: owner root, one time" % name,
               {(m.uid, m.gid, m.uname, m.mtime) for m in members} == {(0, 0, "root", members[0].mtime)})
+        # Unpacked anywhere, pmquery finds the library beside it through its
+        # relative run path.
+        unpacked = fresh(os.path.join(work, "unpacked tarball"))
+        with tarfile.open(tarball) as archive:
+            archive.extractall(unpacked)
+        bin_dir = os.path.join(unpacked, name, "bin")
+        done = run([os.path.join(bin_dir, "pmquery")], env={"PATH": "/usr/bin:/bin"})
+        check("tarball: pmquery runs with its library", done.returncode == 255 and
+              done.stdout == b"Incorrect number of arguments\n", (done.returncode, done.stdout))
+        done = run([os.path.join(bin_dir, "hwinspect"), "--version"])
+        check("tarball: hwinspect --version prints %s" % version,
+              done.stdout == b"hwinspect %s\n" % version.encode(), done.stdout)
 
     build = os.path.join(work, "consumer")
     done = run(["cmake", "-S", os.path.join(ROOT, "tests", "package", "consumer"), "-B", build,
