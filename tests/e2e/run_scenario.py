@@ -2,7 +2,12 @@
 """Runs one end-to-end scenario of pmquery.exe under Wine against the
 simulated controller, and compares everything it leaves behind.
 
-usage: run_scenario.py --prefix WINEPREFIX --bin BUILD_BIN --work WORK_ROOT [--bits 32|64] SCENARIO_DIR
+usage: run_scenario.py --prefix WINEPREFIX --bin BUILD_BIN --work WORK_ROOT [--bits 32|64]
+                       [--tools DIR] SCENARIO_DIR
+
+--tools names the folder of the harness's own programs (comspec_adapter.exe,
+secupd_drive.exe) when --bin holds only the product and the simulated
+controller, as an unpacked package does; by default both are in --bin.
 
 --bits is the build's: a 32-bit product reads the agent's value from the
 32-bit registry view (WOW6432Node), a 64-bit one from the 64-bit view. The
@@ -332,6 +337,7 @@ def main():
     parser.add_argument("--bin", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--bits", type=int, choices=(32, 64), default=64)
+    parser.add_argument("--tools")
     parser.add_argument("--record", action="store_true")
     parser.add_argument("scenario")
     options = parser.parse_args()
@@ -356,12 +362,13 @@ def main():
     prestage(options.prefix, scenario)
 
     letter = case.get("volume")
-    helper = os.path.join(options.bin, "secupd_drive.exe")
+    tools = options.tools or options.bin
+    helper = os.path.join(tools, "secupd_drive.exe")
     mappers = []
     map_late = None
     if letter:
         wine(options.prefix, [helper, "unmap", letter])
-        volume = make_volume(options.prefix, options.bin, work, scenario, case.get("volume_label", "SECUPD"))
+        volume = make_volume(options.prefix, tools, work, scenario, case.get("volume_label", "SECUPD"))
         if "volume_delay" in case:
             def map_late():
                 mappers.append(wine_async(options.prefix, [helper, "map", letter, volume, case["volume_delay"]]))
@@ -371,7 +378,7 @@ def main():
         # The program is named by its path in the current folder, where
         # Wine would find it too: the adapter's own folder comes first in
         # the search for a bare name.
-        command = [os.path.join(options.bin, ADAPTER), "--launch", ".\\" + program]
+        command = [os.path.join(tools, ADAPTER), "--launch", ".\\" + program]
         done = run_program(options.prefix, command + case.get("args", "").split(), work, map_late)
     finally:
         for mapper in mappers:

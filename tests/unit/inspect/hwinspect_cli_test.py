@@ -759,7 +759,7 @@ class CommandLine(unittest.TestCase):
                        b"cmos restore FILE", b"cmos repair", b"--dry-run", b"cmos dump --all", b"/dev/port"):
             self.assertIn(needed, text)
         self.assertEqual(answer(self, "table", "-h"), text)
-        self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\n$")
+        self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\.\d+\n$")
 
     def test_a_handle_not_in_the_table_is_an_error(self):
         table = structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) + structure(127, 2, b"")
