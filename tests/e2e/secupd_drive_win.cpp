@@ -8,6 +8,14 @@
 //          waits DELAY_MS (default 0), then maps HOST_FOLDER as LETTER:
 //        secupd_drive.exe unmap LETTER
 //          removes LETTER: (a letter that is not mapped is no error)
+//        secupd_drive.exe processes
+//          prints the image name of every process in the prefix, one per
+//          line, so that a scenario can tell what its run left running
+//          (Wine's tasklist lists nothing)
+#include <windows.h>
+
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +26,23 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: secupd_drive.exe folders | map LETTER HOST_FOLDER [DELAY_MS] | unmap LETTER\n");
+    std::fprintf(stderr,
+                 "usage: secupd_drive.exe folders | map LETTER HOST_FOLDER [DELAY_MS] | unmap LETTER | processes\n");
     return 2;
+}
+
+int listProcesses() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "secupd_drive: cannot list the processes (error %lu)\n", GetLastError());
+        return 1;
+    }
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        std::printf("%s\n", entry.szExeFile);
+    CloseHandle(snapshot);
+    return 0;
 }
 
 bool isLetter(const char* text) {
@@ -33,6 +56,7 @@ int main(int argc, char** argv) {
         for (const char* folder : collector::requesterFolders) std::printf("%s\n", folder);
         return 0;
     }
+    if (argc == 2 && std::strcmp(argv[1], "processes") == 0) return listProcesses();
     if (argc == 3 && std::strcmp(argv[1], "unmap") == 0 && isLetter(argv[2])) {
         wine_drive::unmapDrive(argv[2][0]);
         return 0;
