@@ -89,6 +89,7 @@ import shutil
 import subprocess
 import sys
 import threading
+import time
 
 AGENT_KEY = r"HKLM\SOFTWARE\Quor Computer Corporation\QuorRuxa\CurrentVersion"
 DEFAULT_FILES = "pmquery.exe velmora.dll vexbmc32.dll ruxainst.bat"
@@ -516,7 +517,11 @@ def main():
             # Wine would find it too: the adapter's own folder comes first in
             # the search for a bare name.
             command = [os.path.join(options.bin, ADAPTER), "--launch", ".\\" + program]
+            started = time.monotonic()
             done = run_program(options.prefix, command + case.get("args", "").split(), work, map_late, time_limit)
+            took = time.monotonic() - started
+            if repeated:
+                print("%s run: %.1f s" % (FIRST_RUN if expect != scenario else "second", took))
             for mapper in mappers:
                 mapper.wait(timeout=60)
             mappers.clear()
