@@ -96,6 +96,7 @@ DEFAULT_FILES = "pmquery.exe velmora.dll vexbmc32.dll ruxainst.bat"
 ADAPTER = "comspec_adapter.exe"
 VOLUME_FOLDER = "secupd volume"
 FIRST_RUN = "first"
+MAP_TRIGGER = "map-volume-now"
 LOGS = ("vexbmc32-calls.log", "ruxainst.log")
 RUNNER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "wine-run.sh")
 
@@ -149,8 +150,8 @@ def registry_state(prefix, bits):
     return "unreadable: " + done.stdout.decode(errors="replace")
 
 
-def wine_async(prefix, args):
-    return subprocess.Popen(["sh", RUNNER, prefix] + args, stdin=subprocess.DEVNULL,
+def wine_async(prefix, args, cwd=None):
+    return subprocess.Popen(["sh", RUNNER, prefix] + args, cwd=cwd, stdin=subprocess.DEVNULL,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -220,7 +221,8 @@ def prestage(prefix, scenario):
 
 def leftovers_listing(prefix, work, case, program):
     """What the run left beside the program, and C:\\pm.log if it is left."""
-    inputs = set(case.get("files", DEFAULT_FILES).split() + [program, "vexbmc32.scenario", VOLUME_FOLDER])
+    inputs = set(case.get("files", DEFAULT_FILES).split() +
+                 [program, "vexbmc32.scenario", VOLUME_FOLDER, MAP_TRIGGER])
     inputs.update(LOGS)
     if "report" in case:
         inputs.add(case["report"])
@@ -496,8 +498,20 @@ def main():
         volume = make_volume(work, case.get("volume_label", "SECUPD"))
         lay_out_volume(volume, volume_layout(options.prefix, options.bin, runs[0][1]))
         if "volume_delay" in case:
+            # The mapping helper waits, already started, for a file that
+            # appears volume_delay ms after the first retry line; a helper
+            # started only then would map up to seconds later on a busy
+            # machine, and the program would see one attempt more.
+            trigger = os.path.join(work, MAP_TRIGGER)
+            mappers.append(wine_async(options.prefix, [helper, "map-when", MAP_TRIGGER, letter, volume], cwd=work))
+            timers = []
+
+            def pull_trigger():
+                open(trigger, "w").close()
+
             def map_late():
-                mappers.append(wine_async(options.prefix, [helper, "map", letter, volume, case["volume_delay"]]))
+                timers.append(threading.Timer(int(case["volume_delay"]) / 1000.0, pull_trigger))
+                timers[-1].start()
         else:
             done = wine(options.prefix, [helper, "map", letter, volume])
             if done.returncode != 0:
@@ -519,6 +533,13 @@ def main():
             command = [os.path.join(options.bin, ADAPTER), "--launch", ".\\" + program]
             started = time.monotonic()
             done = run_program(options.prefix, command + case.get("args", "").split(), work, map_late, time_limit)
+            if mappers:
+                # A program that never waited for the volume still lets the
+                # helper end.
+                for timer in timers:
+                    timer.join()
+                if not os.path.exists(trigger):
+                    pull_trigger()
             took = time.monotonic() - started
             if repeated:
                 print("%s run: %.1f s" % (FIRST_RUN if expect != scenario else "second", took))
