@@ -1,18 +1,26 @@
 #ifndef VELMORA_CMOS_CMOS_CHECKSUM_OBSERVER_H
 #define VELMORA_CMOS_CMOS_CHECKSUM_OBSERVER_H
 
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "cmos/cmos_checksum_set.h"
 #include "cmos/cmos_rw.h"
 #include "observer/observer.h"
 
 namespace smbios {
 
 // Keeps one CMOS checksum, declared by an SMBIOS token structure, in step
-// with the bytes it protects. Told of a write, it recomputes the checksum
-// over its range and, when the stored one differs, repairs it (parameter
-// null or pointing to true) or throws InvalidChecksum (parameter pointing to
-// false). The checksum is stored high byte first at its location.
+// with the bytes it protects. Told of a write, it has the checksums of its
+// set recomputed and repaired (parameter null or pointing to true), or
+// verifies its own checksum and throws InvalidChecksum on a mismatch
+// (parameter pointing to false). The checksum is stored high byte first at
+// its location.
+//
+// An observer made on its own forms a set of one; keepTogether() joins the
+// observers of a token table into one set, so that checksums stored inside
+// each other's ranges are repaired in dependency order (CmosChecksumSet).
 class CmosRWChecksumObserver : public observer::IObserver {
 public:
     // The type codes of the SMBIOS structures.
@@ -25,47 +33,48 @@ public:
 
     // Attaches itself to `accessor` when that is observable. A declaration
     // with start, end and location all 0 declares no checksum and is never
-    // acted on. Otherwise an unknown type, or a checksum that would not fit
-    // inside the 256-byte CMOS page (a 2-byte one at 0xFF), throws the
-    // IException "Unknown checksum type encountered: <type in hex>" here,
-    // before any CMOS byte is touched.
+    // acted on. A declaration that cannot be maintained (an unknown type, a
+    // 2-byte checksum at 0xFF, one stored inside its own range) is kept with
+    // its reason: writes that would stale it are refused, and verifying it
+    // throws UnmaintainableChecksum.
     CmosRWChecksumObserver(const std::string& description, int checksumType, int indexPort, int dataPort,
                            int start, int end, int checksumLocation, cmos::ICmosRW* accessor);
-    // A copy watches the same checksum and attaches itself as well.
+    // A copy watches the same checksum, in the same set, and attaches itself as well.
     CmosRWChecksumObserver(const CmosRWChecksumObserver& other);
     CmosRWChecksumObserver& operator=(const CmosRWChecksumObserver& other);
     // Detaches from the accessor, which must still exist.
     ~CmosRWChecksumObserver() override;
 
-    // `whatChanged` is the accessor that was written; the checksum is read
-    // and repaired through it. A repair is announced to the accessor's
-    // observers in passes until a pass repairs nothing, and each observer
-    // repairs at most once in that round, so checksums whose ranges cover
-    // each other's locations settle after one repair each instead of
-    // repairing each other without end (or in time exponential in their
-    // number).
+    // Makes the observers one set per accessor, in their order; a
+    // declaration is then judged with all the others (cycles, shared
+    // locations) and repairs follow the dependencies between them.
+    static void keepTogether(std::vector<CmosRWChecksumObserver>& observers);
+
+    // `whatChanged` is the accessor that was written; the checksums are read
+    // and repaired through it.
     void update(observer::IObservable* whatChanged, const void* parameter) override;
 
     // The declaration this observer keeps.
-    int checksumType() const { return checksumType_; }
-    int indexPort() const { return indexPort_; }
-    int dataPort() const { return dataPort_; }
-    int rangeStart() const { return start_; }
-    int rangeEnd() const { return end_; }
-    int checksumLocation() const { return checksumLocation_; }
+    int checksumType() const { return declaration().type; }
+    int indexPort() const { return declaration().indexPort; }
+    int dataPort() const { return declaration().dataPort; }
+    int rangeStart() const { return declaration().start; }
+    int rangeEnd() const { return declaration().end; }
+    int checksumLocation() const { return declaration().location; }
+
+    bool declaresNoChecksum() const { return set_->declaresNone(member_); }
+    bool maintainable() const { return set_->maintainable(member_); }
+    // Why the checksum cannot be maintained; empty when it can.
+    const std::string& refusal() const { return set_->refusal(member_); }
 
 private:
+    const ChecksumDeclaration& declaration() const { return set_->declaration(member_); }
     void attach();
     void detach();
 
-    std::string description_;
     cmos::ICmosRW* accessor_;
-    int checksumType_;
-    int indexPort_;
-    int dataPort_;
-    int start_;
-    int end_;
-    int checksumLocation_;
+    std::shared_ptr<CmosChecksumSet> set_;
+    std::size_t member_ = 0;
 };
 
 }  // namespace smbios

@@ -63,6 +63,7 @@ std::uint8_t CmosRWFile::readByte(std::uint32_t indexPort, std::uint32_t, std::u
 }
 
 void CmosRWFile::writeByte(std::uint32_t indexPort, std::uint32_t, std::uint32_t offset, std::uint8_t value) {
+    checkWrite(indexPort, offset, 1);
     {
         File file(fileName_, "r+b");
         if (file.get() == nullptr) throw smbios::InternalErrorImpl(kCannotWrite);
@@ -84,7 +85,7 @@ void CmosRWFile::writeByte(std::uint32_t indexPort, std::uint32_t, std::uint32_t
         }
     }
     std::fflush(nullptr);
-    if (!isSuppressed()) notify(nullptr);
+    byteWritten(indexPort, offset);
 }
 
 }  // namespace cmos

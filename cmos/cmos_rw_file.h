@@ -19,9 +19,10 @@ public:
 
     // Throws smbios::InternalError when the file cannot be opened.
     std::uint8_t readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) override;
-    // Throws smbios::InternalError when the file cannot be opened for update
-    // (it is never created) or the byte cannot be stored. Notifies the
-    // observers unless suppressed.
+    // Throws cmos::CmosWriteRefused when a guard refuses the byte, before the
+    // file is touched, and smbios::InternalError when the file cannot be
+    // opened for update (it is never created) or the byte cannot be stored.
+    // Notifies the observers unless suppressed.
     void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
                    std::uint8_t value) override;
 

@@ -20,7 +20,8 @@ public:
     // Writes `offset` to the index port and reads the data port. A failing
     // port access throws smbios::NotImplemented.
     std::uint8_t readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) override;
-    // Always throws smbios::NotImplemented.
+    // Always throws smbios::NotImplemented. A port write added here follows
+    // the protocol of Suppressable: checkWrite() first, byteWritten() after.
     void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
                    std::uint8_t value) override;
 

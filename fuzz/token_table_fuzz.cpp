@@ -107,9 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         smbios::SmbiosTable table(std::move(strategies), false);
         table.installWorkarounds();
         smbios::TokenTable tokens(table);
-        // A write whose repairs touch other checksums costs a pass over every
-        // observer per repairing observer; their number is kept small so that
-        // one input with thousands of tokens does not run for minutes.
+        // Every write still tells every observer; their number is kept small
+        // so that one input with thousands of tokens stays quick.
         const bool write = tokens.observerCount() <= kMaxObserversForWrites;
         for (const smbios::IToken& token : tokens) exercise(token, write);
         auto none = tokens[0xFFFF];

@@ -57,12 +57,36 @@ const char* checksumTypeName(int type) {
 
 }  // namespace
 
+namespace {
+
+// Each line of a library message printed as it is, bytes that would not
+// print shown as '.'.
+std::string printableLines(const std::string& text) {
+    std::string shown;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t to = text.find('\n', from);
+        if (to == std::string::npos) to = text.size();
+        shown += printable(text.substr(from, to - from));
+        if (to < text.size()) shown += '\n';
+        from = to + 1;
+    }
+    while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    return shown;
+}
+
+}  // namespace
+
 void verifyCmos(std::ostream& out, bool json) {
     std::vector<smbios::CmosRWChecksumObserver>& observers = libraryTokenTable().checksumObservers();
     // Reached only when there is a checksum to verify: a table without one
     // needs no CMOS at all.
     observer::IObservable* accessor = nullptr;
-    if (!observers.empty()) {
+    bool needsCmos = false;
+    for (const smbios::CmosRWChecksumObserver& observer : observers) {
+        needsCmos = needsCmos || observer.maintainable();
+    }
+    if (needsCmos) {
         accessor = dynamic_cast<observer::IObservable*>(cmos::CmosRWFactory::getFactory()->getSingleton());
     }
     const bool verifyOnly = false;  // the observers' parameter: false verifies, never repairs
@@ -70,21 +94,29 @@ void verifyCmos(std::ostream& out, bool json) {
     if (json) writer.beginObject().key("checksums").beginArray();
     int mismatches = 0;
     int unreadable = 0;
+    int unmaintainable = 0;
     for (smbios::CmosRWChecksumObserver& observer : observers) {
         // "MISMATCH" for a checksum that does not match the bytes, "UNREADABLE"
         // when the bytes or the stored checksum could not be read.
-        const char* verdict = "ok";
+        std::string verdict = "ok";
         std::string error;
-        try {
-            observer.update(accessor, &verifyOnly);
-        } catch (const smbios::InvalidChecksum& failure) {
-            verdict = "MISMATCH";
-            error = reasonOf(failure);
-            ++mismatches;
-        } catch (const std::exception& failure) {
-            verdict = "UNREADABLE";
-            error = reasonOf(failure);
-            ++unreadable;
+        if (observer.declaresNoChecksum()) {
+            verdict = "no checksum declared";
+        } else if (!observer.maintainable()) {
+            verdict = "cannot be maintained: " + observer.refusal();
+            ++unmaintainable;
+        } else {
+            try {
+                observer.update(accessor, &verifyOnly);
+            } catch (const smbios::InvalidChecksum& failure) {
+                verdict = "MISMATCH";
+                error = reasonOf(failure);
+                ++mismatches;
+            } catch (const std::exception& failure) {
+                verdict = "UNREADABLE";
+                error = reasonOf(failure);
+                ++unreadable;
+            }
         }
         if (json) {
             writer.beginObject();
@@ -94,18 +126,28 @@ void verifyCmos(std::ostream& out, bool json) {
             writer.key("start").number(observer.rangeStart());
             writer.key("end").number(observer.rangeEnd());
             writer.key("checksumLocation").number(observer.checksumLocation());
-            writer.key("ok").boolean(error.empty());
-            writer.key("result").value(verdict);
+            writer.key("ok").boolean(error.empty() && observer.refusal().empty());
+            if (observer.declaresNoChecksum()) {
+                writer.key("result").value("no checksum declared");
+            } else if (!observer.maintainable()) {
+                writer.key("result").value("cannot be maintained");
+                writer.key("reason").value(observer.refusal());
+            } else {
+                writer.key("result").value(verdict);
+            }
             if (!error.empty()) writer.key("error").value(error);
             writer.endObject();
             continue;
         }
-        out << "Index port " << hexNumber(static_cast<unsigned>(observer.indexPort()), 2) << ", bytes "
-            << hexNumber(static_cast<unsigned>(observer.rangeStart()), 2) << "-" << hexNumber(static_cast<unsigned>(observer.rangeEnd()), 2)
-            << ", " << checksumTypeName(observer.checksumType()) << " at "
-            << hexNumber(static_cast<unsigned>(observer.checksumLocation()), 2) << ": ";
+        out << "Index port " << hexNumber(static_cast<unsigned>(observer.indexPort()), 2) << ", ";
+        if (!observer.declaresNoChecksum()) {
+            out << "bytes " << hexNumber(static_cast<unsigned>(observer.rangeStart()), 2) << "-"
+                << hexNumber(static_cast<unsigned>(observer.rangeEnd()), 2) << ", "
+                << checksumTypeName(observer.checksumType()) << " at "
+                << hexNumber(static_cast<unsigned>(observer.checksumLocation()), 2) << ": ";
+        }
         out << verdict << "\n";
-        if (!error.empty()) out << printable(error) << "\n";
+        if (!error.empty()) out << printableLines(error) << "\n";
     }
     if (json) {
         writer.endArray().endObject();
@@ -113,8 +155,16 @@ void verifyCmos(std::ostream& out, bool json) {
     } else if (observers.empty()) {
         out << "The token structures declare no CMOS checksum.\n";
     }
-    if (mismatches > 0) throw InspectError(std::to_string(mismatches) + " CMOS checksum(s) do not match.");
-    if (unreadable > 0) throw InspectError(std::to_string(unreadable) + " CMOS checksum(s) could not be read.");
+    std::string failures;
+    if (mismatches > 0) failures += std::to_string(mismatches) + " CMOS checksum(s) do not match.";
+    if (unmaintainable > 0) {
+        failures += (failures.empty() ? "" : " ") + std::to_string(unmaintainable) +
+                    " CMOS checksum(s) cannot be maintained.";
+    }
+    if (unreadable > 0) {
+        failures += (failures.empty() ? "" : " ") + std::to_string(unreadable) + " CMOS checksum(s) could not be read.";
+    }
+    if (!failures.empty()) throw InspectError(failures);
 }
 
 void dumpCmos(std::ostream& out) {

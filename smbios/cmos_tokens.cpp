@@ -81,14 +81,7 @@ void setDetails(std::uint16_t* indexPortOut, std::uint16_t* dataPortOut, std::ui
 void addChecksumObserver(std::vector<CmosRWChecksumObserver>& observers, const std::string& description,
                          int checksumType, int indexPort, int dataPort, int start, int end, int checksumLocation,
                          cmos::ICmosRW* accessor) {
-    std::unique_ptr<CmosRWChecksumObserver> made;
-    try {
-        made = std::make_unique<CmosRWChecksumObserver>(description, checksumType, indexPort, dataPort, start, end,
-                                                        checksumLocation, accessor);
-    } catch (const IException&) {
-        return;
-    }
-    observers.push_back(*made);
+    observers.emplace_back(description, checksumType, indexPort, dataPort, start, end, checksumLocation, accessor);
 }
 
 IToken::~IToken() = default;
@@ -184,7 +177,13 @@ CmosTokenD5::CmosTokenD5(const ISmbiosItem& item, cmos::ICmosRW* accessor,
     : item_(item.clone()), structure_(leadingBytes<17>(item)), accessor_(accessor), observers_(observers) {
     // A structure cut short of its checksum fields declares no checksum; one
     // made of the zeros read in their place would rewrite CMOS bytes 0 and 1.
-    if (isEncoded() || item.length() <= kD5ChecksumLocation) return;
+    if (item.length() <= kD5ChecksumLocation) return;
+    // The checksum of encoded bytes is not kept here; it is listed as none.
+    if (isEncoded()) {
+        addChecksumObserver(observers_, description(), structure_[kD5ChecksumType], indexPort(), dataPort(), 0, 0, 0,
+                            accessor_);
+        return;
+    }
     const int location = structure_[kD5Location];
     // The stored length byte, not the counted one: a zero byte declares an
     // empty range, which never needs repair.
@@ -270,8 +269,8 @@ CmosTokenD6::CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor,
                          std::vector<CmosRWChecksumObserver>& observers)
     : CmosTokenD5(item, accessor, observers), structure_(leadingBytes<21>(item)) {
     if (item.length() <= kD6ChecksumLocation) return;
-    const bool declared = structure_[kD6ChecksumType] != 0 || structure_[kD6Start] != 0 ||
-                          structure_[kD6End] != 0 || structure_[kD6ChecksumLocation] != 0;
+    // Start, end and location all 0 declare none, whatever the type byte.
+    const bool declared = structure_[kD6Start] != 0 || structure_[kD6End] != 0 || structure_[kD6ChecksumLocation] != 0;
     if (!declared) return;
     addChecksumObserver(observers, description(), structure_[kD6ChecksumType], indexPort(), dataPort(),
                         structure_[kD6Start], structure_[kD6End], structure_[kD6ChecksumLocation], this->accessor());

@@ -15,9 +15,9 @@ namespace smbios {
 
 // Appends the observer of a CMOS checksum that a token structure declares.
 // A declaration no observer can keep (an unknown type code, a checksum
-// outside the CMOS page) is left out, so its writes go unchecked: other
-// makers use the same structure types for other layouts, and a table over
-// theirs must still build.
+// outside the CMOS page) is appended too, as one that cannot be maintained:
+// other makers use the same structure types for other layouts, so a table
+// over theirs still builds, but no write may leave such a checksum stale.
 void addChecksumObserver(std::vector<CmosRWChecksumObserver>& observers, const std::string& description,
                          int checksumType, int indexPort, int dataPort, int start, int end, int checksumLocation,
                          cmos::ICmosRW* accessor);
@@ -62,8 +62,9 @@ private:
 // cannot be read or written here.
 class CmosTokenD5 : public IToken, public ICmosToken, public IProtectedToken {
 public:
-    // Unless the token is encoded, appends the observer of its own checksum
-    // to `observers` (the table's list). `accessor` is not owned.
+    // Appends the observer of its own checksum to `observers` (the table's
+    // list); for an encoded token one that declares no checksum, since its
+    // bytes are not known here. `accessor` is not owned.
     CmosTokenD5(const ISmbiosItem& item, cmos::ICmosRW* accessor, std::vector<CmosRWChecksumObserver>& observers);
     ~CmosTokenD5() override;
 
@@ -106,7 +107,7 @@ private:
 class CmosTokenD6 : public CmosTokenD5 {
 public:
     // Also appends the observer of the second checksum when the structure
-    // declares one (its four bytes are not all zero).
+    // declares one (its start, end and location are not all zero).
     CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor, std::vector<CmosRWChecksumObserver>& observers);
     ~CmosTokenD6() override;
 

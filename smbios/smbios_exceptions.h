@@ -21,6 +21,8 @@ VELMORA_ERROR_TYPE(StringUnavailable, SmbiosException);
 VELMORA_ERROR_TYPE(DerefNullPointer, TokenException);
 VELMORA_ERROR_TYPE(InvalidAccessMode, TokenException);
 VELMORA_ERROR_TYPE(InvalidChecksum, TokenException);
+// A declared CMOS checksum that no write can keep valid.
+VELMORA_ERROR_TYPE(UnmaintainableChecksum, TokenException);
 VELMORA_ERROR_TYPE(InvalidTokenTableMode, TokenException);
 VELMORA_ERROR_TYPE(NeedAuthentication, TokenException);
 // Not the same type as smi::ParameterError; a handler of one misses the other.

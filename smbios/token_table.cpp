@@ -71,6 +71,8 @@ TokenTable::TokenTable(const ISmbiosTable& table) {
     for (auto it = table.itemsOfType(kCallingInterfaceStructure); it != table.end(); ++it) {
         addCallingInterfaceStructure(*it);
     }
+    // Judged and ordered together, now that every declaration is known.
+    CmosRWChecksumObserver::keepTogether(observers);
 }
 
 TokenTable::~TokenTable() = default;

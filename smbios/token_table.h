@@ -131,8 +131,10 @@ public:
     int tokenCount() const { return static_cast<int>(tokens.size()); }
     IToken& tokenAt(int position) const { return *tokens[static_cast<std::size_t>(position)]; }
     std::size_t observerCount() const { return observers.size(); }
-    // The observers of the CMOS checksums the structures declare, in table
-    // order; an inspector runs them in verify mode.
+    // The observers of every CMOS checksum declaration of the structures, in
+    // table order, those that declare none or cannot be maintained included;
+    // they form one set (CmosChecksumSet). An inspector runs them in verify
+    // mode.
     std::vector<CmosRWChecksumObserver>& checksumObservers() { return observers; }
     const std::vector<CmosRWChecksumObserver>& checksumObservers() const { return observers; }
 

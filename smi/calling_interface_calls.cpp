@@ -14,8 +14,9 @@ namespace smi {
 namespace {
 
 constexpr std::uint8_t kCallingInterfaceStructure = 0xDA;
-// The 0xDA header up to its first token entry: the command port and code lie inside it.
-constexpr unsigned kCallingInterfaceHeaderLength = 11;
+// The 0xDA header up to the command port and code (bytes 4 to 6); the
+// calling interface needs nothing more of it, even when no token entry fits.
+constexpr unsigned kCallingInterfaceHeaderLength = 7;
 
 constexpr std::uint16_t kPasswordClasses[] = {10, 9};
 constexpr std::uint16_t kSelectPasswordProbe = 0;

@@ -1,5 +1,6 @@
 // CMOS checksum observers over image files: each checksum type on known
 // data, repair and verify, and the shapes that could make repairs loop.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <sstream>
@@ -11,7 +12,9 @@
 #include "cmos/cmos_checksum_observer.h"
 #include "cmos/cmos_rw_file.h"
 #include "smbios/smbios_exceptions.h"
+#include "smbios/cmos_exceptions.h"
 #include "tests/unit/cmos/cmos_image.h"
+#include "tests/unit/cmos/memory_cmos.h"
 
 namespace {
 
@@ -82,6 +85,8 @@ TEST_F(ChecksummedCmos, AStartAfterTheEndSumsNothing) {
     place({0x10, 0x20}, {0x55, 0x66});
     const auto observer = watch(CmosRWChecksumObserver::WordChecksum, kStart - 1);
     cmos.writeByte(kIndex, kData, kStart, 0x10);
+    EXPECT_EQ(0x5566u, storedWord()) << "a byte outside the range and the location is not a reason to look";
+    cmos.writeByte(kIndex, kData, kLocation, 0x12);
     EXPECT_EQ(0x0000u, storedWord());
 }
 
@@ -135,36 +140,74 @@ TEST_F(ChecksummedCmos, NoDeclaredChecksumIsNeverActedOn) {
     EXPECT_EQ(0x7777u, storedWord());
 }
 
-// Checked when the observer is made, so a token write never reaches CMOS
-// with a checksum that cannot be kept.
-TEST_F(ChecksummedCmos, UnknownTypesAndChecksumsPastThePageAreRefused) {
+// Declarations no write can keep valid are kept with their reason; a write
+// into their range or location is refused before the file changes, a write
+// elsewhere goes on.
+TEST_F(ChecksummedCmos, UnmaintainableChecksumsRefuseWritesThatWouldStaleThem) {
     struct Refused {
         int type;
+        int end;
         int location;
-        const char* message;
+        const char* reason;
     };
     const Refused refusals[] = {
-        {4, 0x50, "Unknown checksum type encountered: 4"},
-        {0x1F, 0x50, "Unknown checksum type encountered: 1f"},
-        {CmosRWChecksumObserver::WordCrc, 0xFF, "Unknown checksum type encountered: 2"},
+        {4, 0x42, 0x50, "its type 0x4 is not a known checksum type"},
+        {0x1F, 0x42, 0x50, "its type 0x1f is not a known checksum type"},
+        {CmosRWChecksumObserver::WordCrc, 0x42, 0xFF, "a 2-byte checksum at 0xff does not fit in the 256-byte bank"},
+        {CmosRWChecksumObserver::ByteChecksum, 0x47, 0x44, "it is stored inside its own range"},
     };
     for (const Refused& refused : refusals) {
-        try {
-            CmosRWChecksumObserver observer("d4", refused.type, kIndex, kData, 0x40, 0x42, refused.location, &cmos);
-            ADD_FAILURE() << refused.message;
-        } catch (const smbios::IException& e) {
-            EXPECT_STREQ(refused.message, e.what());
+        SCOPED_TRACE(refused.reason);
+        const CmosRWChecksumObserver observer("d4", refused.type, kIndex, kData, 0x40, refused.end, refused.location,
+                                              &cmos);
+        EXPECT_FALSE(observer.maintainable());
+        EXPECT_EQ(refused.reason, observer.refusal());
+        CountingObserver counter(&cmos);
+        for (const int offset : {0x40, refused.location}) {
+            try {
+                cmos.writeByte(kIndex, kData, static_cast<std::uint32_t>(offset), 0xEE);
+                ADD_FAILURE() << "wrote into a checksum that cannot be kept";
+            } catch (const cmos::CmosWriteRefused& e) {
+                EXPECT_NE(std::string::npos, std::string(e.what()).find(refused.reason)) << e.what();
+                EXPECT_NE(std::string::npos, std::string(e.what()).find("Nothing was written.")) << e.what();
+            }
+            EXPECT_EQ(CmosImage::patternAt(kPage + static_cast<unsigned>(offset)),
+                      image.storedAt(kPage + static_cast<unsigned>(offset)));
         }
+        const std::uint8_t block[] = {1, 2};
+        EXPECT_THROW(cmos::writeBlock(0x3F, &cmos, kIndex, kData, block, 2), cmos::CmosWriteRefused);
+        EXPECT_EQ(CmosImage::patternAt(kPage + 0x3F), image.storedAt(kPage + 0x3F)) << "refused before the first byte";
+        EXPECT_EQ(0, counter.count);
+        cmos.writeByte(kIndex, kData, 0x30, 0x21);
+        EXPECT_EQ(0x21, image.storedAt(kPage + 0x30));
+        EXPECT_THROW(verify(), smbios::UnmaintainableChecksum);
     }
-    CountingObserver counter(&cmos);
-    cmos.writeByte(kIndex, kData, 0x40, 0);
-    EXPECT_EQ(1, counter.count) << "a refused observer stays detached";
+}
 
-    const CmosRWChecksumObserver lastByte("d4", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x40,
-                                          0xFF, &cmos);
-    cmos.writeByte(kIndex, kData, 0x40, 0x21);
-    EXPECT_EQ(0x21, image.storedAt(kPage + 0xFF));
-    EXPECT_EQ(CmosImage::patternAt(kPage + 0x100), image.storedAt(kPage + 0x100));
+// Two checksums over 0x10.., the second stored inside its own range: the
+// write into both ranges is refused whole, so the first is not repaired
+// either and nothing is left half-updated.
+TEST(ChecksumObservers, ASelfCoveringChecksumRefusesTheWriteForEveryObserver) {
+    CmosImage image{0x10000};
+    image.store(0x7010, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    image.store(0x7010, {0x01, 0xFF});
+    image.store(0x7014, {0x33});
+    image.store(0x7020, {0x00});
+    cmos::CmosRWFile cmos(image.name());
+    const CmosRWChecksumObserver a("a", CmosRWChecksumObserver::ByteChecksum, 0x70, 0x71, 0x10, 0x11, 0x20, &cmos);
+    const CmosRWChecksumObserver b("b", CmosRWChecksumObserver::ByteChecksum, 0x70, 0x71, 0x10, 0x17, 0x14, &cmos);
+    try {
+        cmos.writeByte(0x70, 0x71, 0x10, 0x02);
+        ADD_FAILURE() << "the write went through";
+    } catch (const cmos::CmosWriteRefused& e) {
+        EXPECT_EQ(std::string("Refused to write CMOS byte 0x10 of index port 0x70: the Byte Checksum over 0x10-0x17 "
+                              "at 0x14 (index port 0x70), which cannot be maintained: it is stored inside its own "
+                              "range. Nothing was written."),
+                  e.what());
+    }
+    EXPECT_EQ(0x01, image.storedAt(0x7010));
+    EXPECT_EQ(0x33, image.storedAt(0x7014));
+    EXPECT_EQ(0x00, image.storedAt(0x7020));
 }
 
 TEST_F(ChecksummedCmos, CopiesWatchTooAndDestroyedObserversStopWatching) {
@@ -187,47 +230,86 @@ TEST_F(ChecksummedCmos, CopiesWatchTooAndDestroyedObserversStopWatching) {
     EXPECT_EQ(2, counter.count) << "the write's notification and one repair's";
 }
 
-// A checksum stored inside its own range changes that range with every
-// repair; two checksums that cover each other's locations do the same to
-// each other. Each observer repairs at most once per write.
-TEST_F(ChecksummedCmos, RepairsThatChangeRangesDoNotLoop) {
-    place({0x01, 0x02, 0x03});
-    const CmosRWChecksumObserver self("self", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x42, 0x41,
-                                      &cmos);
-    CountingObserver selfCounter(&cmos);
-    cmos.writeByte(kIndex, kData, 0x40, 0x01);
-    EXPECT_EQ(0x06, image.storedAt(kPage + 0x41)) << "the sum as it was before the repair";
-    EXPECT_EQ(2, selfCounter.count);
-}
-
-TEST_F(ChecksummedCmos, ObserversCoveringEachOthersLocationsDoNotLoop) {
+// Observers made one by one do not know of each other: two that cover each
+// other's locations repair once each and stop. Kept together, they are a
+// cycle, refused before anything is written.
+TEST_F(ChecksummedCmos, ChecksumsCoveringEachOthersLocationsDoNotLoop) {
     // A sums 0x40..0x44 into 0x60; B sums 0x5E..0x61 into 0x44.
     place({0x01, 0x02, 0x03, 0x04, 0x00});
-    const CmosRWChecksumObserver a("a", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x44, 0x60,
-                                   &cmos);
-    const CmosRWChecksumObserver b("b", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x5E, 0x61, 0x44,
-                                   &cmos);
-    CountingObserver counter(&cmos);
-    cmos.writeByte(kIndex, kData, 0x40, 0x01);
-    EXPECT_EQ(3, counter.count) << "the write and one repair each";
+    std::vector<CmosRWChecksumObserver> observers{
+        {"a", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x44, 0x60, &cmos},
+        {"b", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x5E, 0x61, 0x44, &cmos}};
+    {
+        CountingObserver counter(&cmos);
+        cmos.writeByte(kIndex, kData, 0x40, 0x01);
+        EXPECT_EQ(3, counter.count) << "the write and one repair each";
+    }
+    CmosRWChecksumObserver::keepTogether(observers);
+    for (const CmosRWChecksumObserver& observer : observers) {
+        EXPECT_EQ("it is in a cycle of checksums stored inside each other's ranges (those at 0x60, 0x44)",
+                  observer.refusal());
+    }
+    const std::uint8_t before = image.storedAt(kPage + 0x40);
+    EXPECT_THROW(cmos.writeByte(kIndex, kData, 0x40, 0x09), cmos::CmosWriteRefused);
+    EXPECT_EQ(before, image.storedAt(kPage + 0x40));
 }
 
-// Twenty checksums, each stored inside every other one's range: a repair
-// announced from inside the repair would set off some 20! nested repairs.
-// In passes, each observer the write reaches settles its round after at most
-// one repair per observer and one quiet pass.
-TEST_F(ChecksummedCmos, ManyOverlappingChecksumsSettleInPasses) {
+// A write reads each range it affects once and leaves other checksums
+// unread, on the real ports as well as here: three disjoint checksums and
+// one over all of them.
+TEST(ChecksumObservers, AWriteReadsOnlyTheRangesItAffectsOnceEach) {
+    cmos_test::MemoryCmos cmos;
+    std::vector<CmosRWChecksumObserver> observers{
+        {"all", CmosRWChecksumObserver::WordChecksum, 0x70, 0x71, 0x10, 0x3F, 0x40, &cmos},
+        {"first", CmosRWChecksumObserver::ByteChecksum, 0x70, 0x71, 0x10, 0x17, 0x18, &cmos},
+        {"second", CmosRWChecksumObserver::WordCrc, 0x70, 0x71, 0x20, 0x27, 0x28, &cmos},
+        {"other bank", CmosRWChecksumObserver::ByteChecksum, 0x72, 0x73, 0x10, 0x17, 0x18, &cmos}};
+    CmosRWChecksumObserver::keepTogether(observers);
+    CountingObserver counter(&cmos);
+    cmos.reads = 0;
+    cmos.writeByte(0x70, 0x71, 0x21, 0x5A);
+    // "second": 8 bytes and its 2 stored; "all": 48 and 2; the repair of
+    // "second" notifies once more, and nothing rereads.
+    EXPECT_EQ(8 + 2 + 48 + 2, cmos.reads);
+    EXPECT_EQ(2, counter.count);
+    const bool verifyOnly = false;
+    for (CmosRWChecksumObserver& observer : observers) EXPECT_NO_THROW(observer.update(&cmos, &verifyOnly));
+}
+
+// A block that fails part-way leaves no stale checksum behind, and the
+// failure still reaches the caller.
+TEST(ChecksumObservers, ABlockWriteFailingPartWayStillRepairsWhatItWrote) {
+    for (long failing = 0; failing < 4; ++failing) {
+        SCOPED_TRACE("failing write " + std::to_string(failing));
+        cmos_test::MemoryCmos cmos;
+        const CmosRWChecksumObserver sum("sum", CmosRWChecksumObserver::WordChecksum, 0x70, 0x71, 0x10, 0x1F, 0x20,
+                                         &cmos);
+        cmos.failingWrite = failing;
+        const std::uint8_t bytes[] = {0x11, 0x22, 0x33, 0x44};
+        EXPECT_THROW(cmos::writeBlock(0x12, &cmos, 0x70, 0x71, bytes, 4), smbios::InternalError);
+        EXPECT_FALSE(cmos.isSuppressed());
+        unsigned total = 0;
+        for (unsigned offset = 0x10; offset <= 0x1F; ++offset) total += cmos.at(0x70, offset);
+        EXPECT_EQ(total, cmos.at(0x70, 0x20) * 256u + cmos.at(0x70, 0x21));
+        EXPECT_EQ(0x11u * static_cast<unsigned>(failing * (failing + 1) / 2), total);
+    }
+}
+
+// Many checksums each stored inside all of their ranges: refused at once,
+// not after a cascade of repairs.
+TEST_F(ChecksummedCmos, ManyOverlappingChecksumsAreRefusedWithoutAnyRepair) {
     constexpr int kCount = 20;
     place(std::vector<std::uint8_t>(kCount, 0x01));
-    std::vector<std::unique_ptr<CmosRWChecksumObserver>> observers;
+    std::vector<CmosRWChecksumObserver> observers;
     for (int i = 0; i < kCount; ++i) {
-        observers.push_back(std::make_unique<CmosRWChecksumObserver>(
-            "overlap", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x40 + kCount - 1, 0x40 + i,
-            &cmos));
+        observers.emplace_back("overlap", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40,
+                               0x40 + kCount - 1, 0x40 + i, &cmos);
     }
+    CmosRWChecksumObserver::keepTogether(observers);
     CountingObserver counter(&cmos);
-    cmos.writeByte(kIndex, kData, 0x40, 0x02);
-    EXPECT_LE(counter.count, 1 + kCount * (kCount + 1)) << "the write, then per round one pass per repair and a quiet one";
+    EXPECT_THROW(cmos.writeByte(kIndex, kData, 0x40, 0x02), cmos::CmosWriteRefused);
+    EXPECT_EQ(0, counter.count);
+    EXPECT_EQ(0x01, image.storedAt(kPage + 0x40));
 }
 
 }  // namespace

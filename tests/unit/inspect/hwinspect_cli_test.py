@@ -385,6 +385,12 @@ class TokenTables(unittest.TestCase):
             handle.write(data)
         return path
 
+    def write_dump(self, name, data):
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as handle:
+            handle.write(data)
+        return path
+
     def run_tokens(self, *args, image=None):
         return hwinspect("--dump", tool_path(self.dump), "--cmos-image", tool_path(image or self.cmos_image()), *args)
 
@@ -438,6 +444,42 @@ class TokenTables(unittest.TestCase):
         with open(image, "rb") as handle:
             data = handle.read()
         self.assertEqual(data[0x7050:0x7052], self.image[0x7050:0x7052])
+
+    def test_cmos_verify_lists_every_declaration_in_table_order(self):
+        # An empty 0xD4 declaration; a server's word checksum at 0xFF, which
+        # cannot be kept in the bank; a mismatching byte checksum; an encoded
+        # protected string.
+        encoded = struct.pack("<HBBHHHBBB", 0x0500, 4, 0, 1, 0x70, 0x71, 1, 0x80, 0x84) + bytes([5, 0, 0, 0])
+        table = (structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) +
+                 cmos_token_structure(0x10, (0x70, 0x71), (0, 0, 0, 0), []) +
+                 cmos_token_structure(0x11, (0x70, 0x71), (0, 0x3C, 0xFD, 0xFF), [(0x0001, 0x40, 0xFE, 0x01)]) +
+                 cmos_token_structure(0x12, (0x72, 0x73), (1, 0x10, 0x1F, 0x20), [(0x0010, 0x10, 0xF0, 0x05)]) +
+                 structure(0xD6, 0x13, encoded) + structure(127, 0x14, b""))
+        dump = self.write_dump("declarations.bin", dump_bin(table, 5))
+        image = self.cmos_image([(0x7220, 0x00)])
+        done = hwinspect("--dump", tool_path(dump), "--cmos-image", tool_path(image), "cmos", "verify")
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertIn(b"cannot be maintained", done.stderr)
+        lines = done.stdout.decode("latin-1").split("\n")
+        self.assertEqual(lines[0], "Index port 0x70, no checksum declared")
+        self.assertEqual(lines[1], "Index port 0x70, bytes 0x3c-0xfd, Word Checksum at 0xff: cannot be maintained: "
+                                   "a 2-byte checksum at 0xff does not fit in the 256-byte bank")
+        self.assertEqual(lines[2], "Index port 0x72, bytes 0x10-0x1f, Byte Checksum at 0x20: MISMATCH")
+        self.assertIn("Checksum check for CMOS value does not match.", lines)
+        self.assertIn("Actual data value is: 0", lines)
+        self.assertEqual(lines[-2], "Index port 0x70, no checksum declared")
+        self.assertEqual(lines[-1], "")
+        checks = json.loads(hwinspect("--dump", tool_path(dump), "--cmos-image", tool_path(image), "--json",
+                                      "cmos", "verify").stdout)["checksums"]
+        self.assertEqual([c["result"] for c in checks],
+                         ["no checksum declared", "cannot be maintained", "MISMATCH", "no checksum declared"])
+        self.assertEqual([c["ok"] for c in checks], [True, False, False, True])
+
+        # Only the unmaintainable one left: still a failure.
+        image = self.cmos_image()
+        done = hwinspect("--dump", tool_path(dump), "--cmos-image", tool_path(image), "cmos", "verify")
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertNotIn(b"MISMATCH", done.stdout)
 
     def test_cmos_dump_shows_the_page_of_each_index_port(self):
         text = answer(self, "--dump", tool_path(self.dump), "--cmos-image", tool_path(self.cmos_image()),

@@ -3,6 +3,7 @@
 // forms, and the checksums kept after every write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <iomanip>
 #include <sstream>
@@ -65,6 +66,47 @@ TEST_F(CmosTokens, ActivatingABitSetsTheMaskedBitsAndRepairsTheChecksum) {
     EXPECT_EQ(cmos.at(kIndex, 0x12), 0x35);
     EXPECT_TRUE(token.isActive());
     EXPECT_EQ(cmos.at(kIndex, 0x20), byteSum(cmos, 0x10, 0x1F));
+}
+
+// Word checksums nested inside each other: A over 0x10-0x5F at 0x60 holds
+// B over 0x30-0x3F at 0x48, which holds C over 0x20-0x27 at 0x38, and A holds
+// the token at 0x20. Whatever order the structures declare them in, one
+// activation leaves all three valid.
+TEST_F(CmosTokens, NestedChecksumsAreRepairedInnerFirstInAnyDeclarationOrder) {
+    const ChecksumDeclaration a{0, 0x10, 0x5F, 0x60}, b{0, 0x30, 0x3F, 0x48}, c{0, 0x20, 0x27, 0x38};
+    std::vector<ChecksumDeclaration> order{a, b, c};
+    std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.location < y.location; });
+    auto wordSum = [this](unsigned start, unsigned end) {
+        unsigned sum = 0;
+        for (unsigned offset = start; offset <= end; ++offset) sum += cmos.at(kIndex, offset);
+        return sum & 0xFFFF;
+    };
+    auto stored = [this](unsigned location) { return cmos.at(kIndex, location) * 256u + cmos.at(kIndex, location + 1); };
+    do {
+        Bytes page(0x60);
+        for (unsigned i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        page[0x20] = 0x3A;
+        cmos.set(kIndex, 0, page);
+        for (const ChecksumDeclaration& inner : {c, b, a}) {
+            const unsigned sum = wordSum(inner.start, inner.end);
+            cmos.set(kIndex, inner.location, {static_cast<std::uint8_t>(sum >> 8), static_cast<std::uint8_t>(sum)});
+        }
+        std::vector<Bytes> structures;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            structures.push_back(token_test::cmosTokenStructure(static_cast<std::uint16_t>(0xD400 + i), 0x70, 0x71,
+                                                                order[i], {{0x0020, 0x20, 0xF0, 0x05}}));
+        }
+        smbios::TokenTable& table = build({structures[0], structures[1], structures[2]});
+        table[0x0020]->activate();
+        EXPECT_EQ(cmos.at(kIndex, 0x20), 0x35);
+        const bool verifyOnly = false;
+        for (smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
+            EXPECT_NO_THROW(observer.update(nullptr, &verifyOnly)) << std::hex << observer.checksumLocation();
+        }
+        for (const ChecksumDeclaration& each : {a, b, c}) EXPECT_EQ(stored(each.location), wordSum(each.start, each.end));
+        tokens.reset();
+    } while (std::next_permutation(order.begin(), order.end(),
+                                   [](const auto& x, const auto& y) { return x.location < y.location; }));
 }
 
 TEST_F(CmosTokens, StringsNeedRoomForTheirClosingZero) {
@@ -176,7 +218,8 @@ TEST_F(CmosTokens, EncodedProtectedStringsNeedAuthentication) {
             EXPECT_STREQ(error.what(), "not decoded yet");
         }
     }
-    EXPECT_EQ(tokens->observerCount(), 0u) << "an encoded string gets no checksum observer";
+    ASSERT_EQ(tokens->observerCount(), 1u);
+    EXPECT_TRUE(tokens->checksumObservers()[0].declaresNoChecksum()) << "the checksum of encoded bytes is not kept";
 
     auto& protectedToken = dynamic_cast<smbios::IProtectedToken&>(*(*tokens)[0x5A5A]);
     EXPECT_EQ(protectedToken.getPasswordProperty(), 0x21);

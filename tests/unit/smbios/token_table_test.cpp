@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "smbios/cmos_exceptions.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/token_table.h"
 #include "smbios/token_table_factory.h"
@@ -169,20 +170,24 @@ TEST(TokenTable, EntriesAreReadOnlyFromTheFormattedArea) {
 
 // Other makers' structures of the same type numbers: a header too short for
 // the ports, a checksum type no observer knows, a 0xDA shorter than its
-// header. The table builds; only what lies inside each structure is used.
+// header. The table builds; only what lies inside each structure is used,
+// and the checksum it cannot keep refuses the writes that would stale it.
 TEST(TokenTable, ForeignLayoutsOfTheSameTypesStillBuild) {
     CmosImage cmos;
     const auto smbiosTable = smbios_test::tableOf(
         join({smbios_test::structure(0xD4, 0xD400, {0x01, 0x02}),
-              token_test::cmosTokenStructure(0xD401, 0x70, 0x71, {7, 0x10, 0x1F, 0x20}, {{3, 0x10, 0xFE, 1}}),
+              token_test::cmosTokenStructure(0xD401, 0x70, 0x71, {7, 0x10, 0x1F, 0x20},
+                                             {{3, 0x10, 0xFE, 1}, {4, 0x30, 0xFE, 1}}),
               smbios_test::structure(0xDA, 0xDA00, {0x01, 0x02, 0x03, 0x04}, {"text"}), smbios_test::endOfTable()}));
     smbios::TokenTable table(*smbiosTable);
     ASSERT_NE(table[3], table.end());
-    EXPECT_EQ(std::next(table.begin()), table.end());
-    EXPECT_EQ(table.observerCount(), 0u) << "the short header declares no checksum; type 7 is not kept";
-    table[3]->activate();
-    EXPECT_EQ(cmos.at(0x70, 0x10), 1);
-    EXPECT_EQ(cmos.at(0x70, 0x20), 0) << "no checksum written for an unknown type";
+    EXPECT_EQ(std::next(table.begin(), 2), table.end());
+    ASSERT_EQ(table.observerCount(), 1u) << "the short header declares no checksum; type 7 is kept, refused";
+    EXPECT_EQ(table.checksumObservers()[0].refusal(), "its type 0x7 is not a known checksum type");
+    EXPECT_THROW(table[3]->activate(), cmos::CmosWriteRefused);
+    EXPECT_EQ(cmos.at(0x70, 0x10), 0) << "nothing written under a checksum that cannot be kept";
+    table[4]->activate();
+    EXPECT_EQ(cmos.at(0x70, 0x30), 1) << "writes elsewhere go on";
 }
 
 TEST(TokenTableFactory, CachesTheFirstTableAndRefusesUnknownModes) {

@@ -1,0 +1,159 @@
+// Fuzz target: checksum declarations and writes taken from the input. The
+// declarations become 0xD4 structures of a token table over an in-memory
+// CMOS whose checksums start valid; then token writes, single bytes and
+// block writes (some failing part-way) follow. After every write the target
+// aborts when a checksum the table keeps does not verify, a refused write
+// changed a byte, or a byte changed that is neither written nor a checksum
+// location.
+//
+// Input: byte 0 gives the number of declarations (1 + byte % 16); each is
+// 5 bytes (type, bank, start, end, location); every 4 bytes after them are
+// one write (kind, three arguments).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "smbios/cmos_exceptions.h"
+#include "smbios/smbios_exceptions.h"
+#include "smbios/smbios_table.h"
+#include "smbios/token_table.h"
+#include "tests/unit/cmos/memory_cmos.h"
+#include "tests/unit/smbios/token_fixtures.h"
+
+namespace {
+
+constexpr std::uint16_t kPorts[2] = {0x70, 0x72};
+
+struct Declared {
+    std::uint8_t type, start, end, location;
+    std::uint16_t port;
+};
+
+// Valid start: every maintainable checksum repaired, by writing each
+// location once more until the set settles.
+void settle(smbios::TokenTable& table, cmos_test::MemoryCmos& cmos) {
+    const bool verifyOnly = false;
+    for (std::size_t pass = 0; pass <= table.observerCount(); ++pass) {
+        bool valid = true;
+        for (smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
+            if (!observer.maintainable()) continue;
+            try {
+                observer.update(&cmos, &verifyOnly);
+            } catch (const smbios::InvalidChecksum&) {
+                valid = false;
+                observer.update(&cmos, nullptr);
+            }
+        }
+        if (valid) return;
+    }
+    std::abort();
+}
+
+void verifyAll(smbios::TokenTable& table, cmos_test::MemoryCmos& cmos) {
+    const bool verifyOnly = false;
+    for (smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
+        if (!observer.maintainable()) continue;
+        try {
+            observer.update(&cmos, &verifyOnly);
+        } catch (const smbios::InvalidChecksum&) {
+            std::abort();
+        }
+    }
+}
+
+bool mayChange(smbios::TokenTable& table, const std::vector<std::pair<int, int>>& written, int port, int offset) {
+    for (const auto& [p, o] : written) {
+        if (p == port && o == offset) return true;
+    }
+    for (const smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
+        if (!observer.maintainable() || observer.indexPort() != port) continue;
+        const int width = observer.checksumType() == 1 ? 1 : 2;
+        if (offset >= observer.checksumLocation() && offset < observer.checksumLocation() + width) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 6) return 0;
+    const std::size_t count = 1 + data[0] % 16;
+    if (size < 1 + 5 * count) return 0;
+    std::vector<Declared> declared;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* d = data + 1 + 5 * i;
+        declared.push_back({d[0], d[2], d[3], d[4], kPorts[d[1] & 1]});
+    }
+
+    cmos_test::MemoryCmos cmos(0);
+    for (std::size_t i = 0; i < cmos.bytes.size(); ++i) cmos.bytes[i] = static_cast<std::uint8_t>(i * 37 + (i >> 8));
+    cmos_test::UsingMemoryCmos using_(cmos);
+
+    // Each structure: a bit token at its range start, a 2-byte string at its end.
+    smbios_test::Bytes bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Declared& d = declared[i];
+        const std::vector<token_test::D4Entry> entries{
+            {static_cast<std::uint16_t>(2 * i + 1), d.start, 0xFE, 0x01},
+            {static_cast<std::uint16_t>(2 * i + 2), d.end, 0x00, 0x02}};
+        const smbios_test::Bytes structure = token_test::cmosTokenStructure(
+            static_cast<std::uint16_t>(0xD400 + i), d.port, static_cast<std::uint16_t>(d.port + 1),
+            {d.type, d.start, d.end, d.location}, entries);
+        bytes.insert(bytes.end(), structure.begin(), structure.end());
+    }
+    const smbios_test::Bytes end = smbios_test::endOfTable();
+    bytes.insert(bytes.end(), end.begin(), end.end());
+    const auto smbiosTable = smbios_test::tableOf(bytes);
+    smbios::TokenTable table(*smbiosTable);
+    settle(table, cmos);
+
+    for (const std::uint8_t* op = data + 1 + 5 * count; op + 4 <= data + size; op += 4) {
+        const std::vector<std::uint8_t> before = cmos.bytes;
+        std::vector<std::pair<int, int>> written;
+        const int port = kPorts[op[1] & 1];
+        const std::size_t structure = op[1] % count;
+        bool refused = false;
+        try {
+            switch (op[0] % 4) {
+            case 0: {
+                written.push_back({declared[structure].port, declared[structure].start});
+                table[static_cast<int>(2 * structure + 1)]->activate();
+                break;
+            }
+            case 1: {
+                written.push_back({declared[structure].port, declared[structure].end});
+                written.push_back({declared[structure].port, declared[structure].end + 1});
+                table[static_cast<int>(2 * structure + 2)]->setString(op + 2, 2);
+                break;
+            }
+            case 2:
+                written.push_back({port, op[2]});
+                cmos.writeByte(port, port + 1u, op[2], op[3]);
+                break;
+            default: {
+                const std::size_t length = 1 + op[3] % 8;
+                for (std::size_t i = 0; i < length; ++i) written.push_back({port, op[2] + static_cast<int>(i)});
+                if (op[3] & 0x80) cmos.failingWrite = cmos.writes + (op[3] >> 4) % static_cast<long>(length);
+                std::vector<std::uint8_t> block(length, op[0]);
+                cmos::writeBlock(op[2], &cmos, port, port + 1u, block.data(), block.size());
+                break;
+            }
+            }
+        } catch (const cmos::CmosWriteRefused&) {
+            refused = true;
+        } catch (const smbios::InternalError&) {
+        }
+        cmos.failingWrite = -1;
+        if (cmos.isSuppressed()) std::abort();
+        if (refused && cmos.bytes != before) std::abort();
+        verifyAll(table, cmos);
+        for (const int p : kPorts) {
+            for (int offset = 0; offset < 256; ++offset) {
+                const std::size_t at = static_cast<std::size_t>(p) * 256u + static_cast<std::size_t>(offset);
+                if (cmos.bytes[at] != before[at] && !mayChange(table, written, p, offset)) std::abort();
+            }
+        }
+    }
+    return 0;
+}
