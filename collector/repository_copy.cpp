@@ -29,8 +29,41 @@ constexpr const char* kLogRedirection = " 1>2>C:\\pm.log";
 const VolumeWait kProductWait = {60, 2000};
 const VolumeWait* activeWait = &kProductWait;
 
+// No staging command may wait for an answer: nobody is there to give one.
+// xcopy asks before it replaces a file that an earlier staging left, unless
+// COPYCMD says /Y (the command text itself stays as it is logged); and no
+// command gets the caller's standard input to read a prompt's answer from.
+// Both hold for the command only: the caller's environment and input come
+// back afterwards.
+class UnattendedCommand {
+public:
+    explicit UnattendedCommand(SystemServices& system)
+        : system_(system), hadCopyOptions_(system.environmentValue(kCopyOptions, callersCopyOptions_)) {
+        system_.setEnvironmentValue(kCopyOptions, "/Y");
+        inputDetached_ = system_.detachStandardInput();
+    }
+    ~UnattendedCommand() {
+        if (inputDetached_) system_.reattachStandardInput();
+        system_.setEnvironmentValue(kCopyOptions, hadCopyOptions_ ? callersCopyOptions_.c_str() : nullptr);
+    }
+    UnattendedCommand(const UnattendedCommand&) = delete;
+    UnattendedCommand& operator=(const UnattendedCommand&) = delete;
+
+private:
+    static constexpr const char* kCopyOptions = "COPYCMD";
+    SystemServices& system_;
+    std::string callersCopyOptions_;
+    bool hadCopyOptions_;
+    bool inputDetached_ = false;
+};
+
 int runLogged(const std::string& command, const char* format) {
-    const int returned = systemServices().runCommand(command.c_str());
+    SystemServices& system = systemServices();
+    int returned;
+    {
+        const UnattendedCommand unattended(system);
+        returned = system.runCommand(command.c_str());
+    }
     std::fprintf(stderr, format, command.c_str(), returned);
     return returned;
 }

@@ -2,12 +2,14 @@
 #define VELMORA_COLLECTOR_SYSTEM_SERVICES_H
 
 #include <cstddef>
+#include <string>
 
 namespace collector {
 
 // The operating-system calls of the secure-update retrieval that do not go
 // through the platform object: volume enumeration and labels, the command
-// interpreter and sleeping. Windows calls the system directly; POSIX builds
+// interpreter, the environment and standard input the interpreter inherits,
+// and sleeping. Windows calls the system directly; POSIX builds
 // have no volumes; tests put a fake in place.
 class SystemServices {
 public:
@@ -26,6 +28,16 @@ public:
     virtual bool volumeLabel(const char* root, char* label, unsigned size) = 0;
     // Runs `command` through the C runtime's command interpreter (system).
     virtual int runCommand(const char* command) = 0;
+    // The process environment, which commands inherit: the value of `name`,
+    // false when it is not set.
+    virtual bool environmentValue(const char* name, std::string& value) = 0;
+    // Sets `name` to `value`, or removes it when `value` is null.
+    virtual void setEnvironmentValue(const char* name, const char* value) = 0;
+    // Gives the process the null device as standard input, so that commands
+    // started from here cannot read the caller's; false when it cannot.
+    virtual bool detachStandardInput() = 0;
+    // Gives back the standard input that detachStandardInput replaced.
+    virtual void reattachStandardInput() = 0;
     virtual void sleepMilliseconds(unsigned milliseconds) = 0;
 };
 

@@ -2,6 +2,7 @@
 #define VELMORA_TESTS_FAKE_SYSTEM_SERVICES_H
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,8 @@
 
 namespace testing_support {
 
-// Scripted volumes, a recording command interpreter and a clock that does
-// not wait.
+// Scripted volumes, a recording command interpreter, an environment and a
+// standard input of its own, and a clock that does not wait.
 class FakeSystemServices : public collector::SystemServices {
 public:
     struct Drive {
@@ -32,6 +33,14 @@ public:
     int closed = 0;
     std::vector<std::string> commands;
     std::vector<unsigned> sleeps;
+
+    std::map<std::string, std::string> environment;
+    bool inputAvailable = true;  // whether the null device can be opened
+    bool inputDetached = false;
+    // What each command found when it ran: COPYCMD ("<unset>" when absent)
+    // and whether standard input was detached.
+    std::vector<std::string> copyOptionsSeen;
+    std::vector<bool> detachedSeen;
 
     bool openVolumeEnumeration() override {
         ++searches;
@@ -60,8 +69,30 @@ public:
     }
     int runCommand(const char* command) override {
         commands.push_back(command);
+        const auto found = environment.find("COPYCMD");
+        copyOptionsSeen.push_back(found != environment.end() ? found->second : "<unset>");
+        detachedSeen.push_back(inputDetached);
         return commandResult;
     }
+    bool environmentValue(const char* name, std::string& value) override {
+        const auto found = environment.find(name);
+        if (found == environment.end()) return false;
+        value = found->second;
+        return true;
+    }
+    void setEnvironmentValue(const char* name, const char* value) override {
+        if (value != nullptr) {
+            environment[name] = value;
+        } else {
+            environment.erase(name);
+        }
+    }
+    bool detachStandardInput() override {
+        if (!inputAvailable || inputDetached) return false;
+        inputDetached = true;
+        return true;
+    }
+    void reattachStandardInput() override { inputDetached = false; }
     void sleepMilliseconds(unsigned milliseconds) override { sleeps.push_back(milliseconds); }
 };
 

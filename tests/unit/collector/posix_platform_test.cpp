@@ -2,6 +2,7 @@
 // directory listings of this machine.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 
 #include "collector/platform/platform_posix.h"
 #include "collector/pm_collector.h"
+#include "collector/system_services.h"
 #include "tests/unit/support/captured_output.h"
 #include "tests/unit/support/temp_path.h"
 
@@ -135,6 +137,74 @@ TEST(PosixCollection, ReadsAsTheInitializationFailure) {
     EXPECT_EQ(info->status, -1);
     EXPECT_STREQ(info->ipmiError, "RUXA Initialization failed");
     collector::freePMInfo(info);
+}
+
+// The system services that the staging commands run under: an environment
+// change their interpreter sees, and a standard input that cannot block them.
+class StagingServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override { callersInput = dup(STDIN_FILENO); }
+    void TearDown() override {
+        if (callersInput >= 0) {
+            dup2(callersInput, STDIN_FILENO);
+            close(callersInput);
+        }
+        unsetenv("VELMORA_TEST_VALUE");
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream file(path);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    collector::SystemServices& services = collector::platformSystemServices();
+    int callersInput = -1;
+    test_support::TempPath folder{"staging-services"};
+};
+
+TEST_F(StagingServicesTest, EnvironmentIsSetForCommandsAndRemovedAgain) {
+    std::string value;
+    EXPECT_FALSE(services.environmentValue("VELMORA_TEST_VALUE", value));
+    services.setEnvironmentValue("VELMORA_TEST_VALUE", "/Y");
+    const std::string out = (folder.path() / "env").string();
+    services.runCommand(("echo \"[$VELMORA_TEST_VALUE]\" > '" + out + "'").c_str());
+    EXPECT_EQ(read(out), "[/Y]\n");
+    services.setEnvironmentValue("VELMORA_TEST_VALUE", "");
+    EXPECT_TRUE(services.environmentValue("VELMORA_TEST_VALUE", value));
+    EXPECT_EQ(value, "");
+    services.setEnvironmentValue("VELMORA_TEST_VALUE", nullptr);
+    EXPECT_EQ(std::getenv("VELMORA_TEST_VALUE"), nullptr);
+}
+
+TEST_F(StagingServicesTest, DetachedInputGivesCommandsEndOfInputAndComesBack) {
+    // Standard input is a pipe whose writer stays open: a command reading it
+    // would wait for ever.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    ASSERT_EQ(dup2(pipeEnds[0], STDIN_FILENO), STDIN_FILENO);
+    close(pipeEnds[0]);
+    struct stat callers;
+    ASSERT_EQ(fstat(STDIN_FILENO, &callers), 0);
+
+    ASSERT_TRUE(services.detachStandardInput());
+    const std::string out = (folder.path() / "read").string();
+    services.runCommand(("read line; echo \"[$line] $?\" > '" + out + "'").c_str());
+    EXPECT_EQ(read(out), "[] 1\n");
+    services.reattachStandardInput();
+
+    struct stat now;
+    ASSERT_EQ(fstat(STDIN_FILENO, &now), 0);
+    EXPECT_EQ(now.st_ino, callers.st_ino);
+    ASSERT_EQ(write(pipeEnds[1], "answer\n", 7), 7);
+    char answer[8] = {};
+    EXPECT_EQ(::read(STDIN_FILENO, answer, sizeof answer - 1), 7);
+    EXPECT_STREQ(answer, "answer\n");
+    close(pipeEnds[1]);
+
+    // A caller without standard input has none again afterwards.
+    close(STDIN_FILENO);
+    ASSERT_TRUE(services.detachStandardInput());
+    EXPECT_EQ(fcntl(STDIN_FILENO, F_GETFD), 0);  // open and inheritable
+    services.reattachStandardInput();
+    EXPECT_EQ(fcntl(STDIN_FILENO, F_GETFD), -1);
 }
 
 TEST(SplitCommandLine, QuotesGroupBlanks) {

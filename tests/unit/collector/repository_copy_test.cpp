@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,40 @@ TEST_F(RepositoryCopyTest, NothingToCopyFromReportsZeroButStillCleansUp) {
     EXPECT_EQ(staged.target, "C:/\\quor/\\qep");
     EXPECT_EQ(system.searches, 0);
     EXPECT_EQ(system.commands.size(), 3u);
+}
+
+TEST_F(RepositoryCopyTest, CommandsRunUnattendedAndTheCallersStateComesBack) {
+    // The caller's COPYCMD, if any, is replaced by /Y for each command only and
+    // given back exactly: absent stays absent, an empty value stays empty.
+    struct Row {
+        const char* name;
+        bool set;
+        const char* value;
+    };
+    for (const Row& row : {Row{"unset", false, ""}, Row{"asks", true, "/-Y"}, Row{"empty", true, ""}}) {
+        SCOPED_TRACE(row.name);
+        system = FakeSystemServices();
+        system.drives = {{"S:\\", true, "SECUPD"}};
+        system.environment["PATH"] = "C:\\windows";
+        if (row.set) system.environment["COPYCMD"] = row.value;
+        const std::map<std::string, std::string> callers = system.environment;
+
+        EXPECT_EQ(stage(6).result, 1);
+        ASSERT_EQ(system.commands.size(), 4u);
+        EXPECT_EQ(system.copyOptionsSeen, std::vector<std::string>(4, "/Y"));
+        EXPECT_EQ(system.detachedSeen, std::vector<bool>(4, true));
+        EXPECT_EQ(system.environment, callers);
+        EXPECT_FALSE(system.inputDetached);
+    }
+}
+
+TEST_F(RepositoryCopyTest, CommandsStillRunWhenInputCannotBeDetached) {
+    system.drives = {{"S:\\", true, "SECUPD"}};
+    system.inputAvailable = false;
+    EXPECT_EQ(stage(7).result, 1);
+    EXPECT_EQ(system.commands.size(), 4u);
+    EXPECT_EQ(system.copyOptionsSeen, std::vector<std::string>(4, "/Y"));
+    EXPECT_EQ(system.environment.count("COPYCMD"), 0u);
 }
 
 TEST(RequesterFolders, OneFolderPerRequesterOneToEight) {

@@ -23,6 +23,7 @@
 
 #include "collector/command_context.h"
 #include "collector/repository_copy.h"
+#include "collector/system_services.h"
 #include "tests/e2e/wine_drive_win.h"
 #include "tests/unit/collector/fake_system_services.h"
 #include "tests/unit/support/captured_output.h"
@@ -183,6 +184,64 @@ TEST_P(StagingCommandsTest, MakeDeleteCopyAndRemoveTheLog) {
     EXPECT_EQ(commands[3], "del /F \"C:\\pm.log\"");
     runWithoutTail(commands[3]);
     EXPECT_FALSE(exists(kLog));
+}
+
+// The system services the staging commands run under, for real: what the
+// command interpreter started by system() sees of the environment and of
+// standard input.
+TEST(StagingServices, CommandsSeeTheEnvironmentThatIsSetAndNothingElse) {
+    collector::SystemServices& services = collector::platformSystemServices();
+    const std::string out = "C:\\velmora-staging-env.txt";
+    std::string value;
+    ASSERT_FALSE(services.environmentValue("VELMORA_TEST_VALUE", value));
+    services.setEnvironmentValue("VELMORA_TEST_VALUE", "/Y");
+    EXPECT_TRUE(services.environmentValue("VELMORA_TEST_VALUE", value));
+    EXPECT_EQ(value, "/Y");
+    services.runCommand(("echo [%VELMORA_TEST_VALUE%]>" + out).c_str());
+    EXPECT_EQ(readFile(out), "[/Y]\r\n");
+
+    services.setEnvironmentValue("VELMORA_TEST_VALUE", "");
+    EXPECT_TRUE(services.environmentValue("VELMORA_TEST_VALUE", value));
+    EXPECT_EQ(value, "");
+    services.setEnvironmentValue("VELMORA_TEST_VALUE", nullptr);
+    EXPECT_FALSE(services.environmentValue("VELMORA_TEST_VALUE", value));
+    EXPECT_EQ(std::getenv("VELMORA_TEST_VALUE"), nullptr);
+    services.runCommand(("echo [%VELMORA_TEST_VALUE%]>" + out).c_str());
+    EXPECT_EQ(readFile(out), "[%VELMORA_TEST_VALUE%]\r\n");
+    DeleteFileA(out.c_str());
+}
+
+TEST(StagingServices, DetachedInputEndsAPromptAtOnceAndComesBack) {
+    // Standard input is a pipe whose writer stays open: a prompt reading it
+    // would wait for ever.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    ASSERT_TRUE(CreatePipe(&reader, &writer, &inheritable, 0));
+    SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
+    const HANDLE callers = GetStdHandle(STD_INPUT_HANDLE);
+    ASSERT_TRUE(SetStdHandle(STD_INPUT_HANDLE, reader));
+
+    collector::SystemServices& services = collector::platformSystemServices();
+    ASSERT_TRUE(services.detachStandardInput());
+    EXPECT_NE(GetStdHandle(STD_INPUT_HANDLE), reader);
+    const std::string out = "C:\\velmora-staging-input.txt";
+    services.runCommand(("set /p answer=& echo done>" + out).c_str());
+    services.reattachStandardInput();
+    EXPECT_EQ(readFile(out), "done\r\n");
+    EXPECT_EQ(GetStdHandle(STD_INPUT_HANDLE), reader);
+
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writer, "yes\r\n", 5, &written, nullptr));
+    char answer[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(GetStdHandle(STD_INPUT_HANDLE), answer, sizeof answer - 1, &read, nullptr));
+    EXPECT_STREQ(answer, "yes\r\n");
+
+    SetStdHandle(STD_INPUT_HANDLE, callers);
+    CloseHandle(writer);
+    CloseHandle(reader);
+    DeleteFileA(out.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Requesters, StagingCommandsTest, ::testing::Values(6, 7),
