@@ -8,10 +8,9 @@ CmosRWChecksumObserver::CmosRWChecksumObserver(const std::string& description, i
                                                int dataPort, int start, int end, int checksumLocation,
                                                cmos::ICmosRW* accessor)
     : accessor_(accessor),
-      set_(std::make_shared<CmosChecksumSet>(
-          std::vector<ChecksumDeclaration>{
-              {description, checksumType, indexPort, dataPort, start, end, checksumLocation}},
-          accessor)) {
+      set_(std::make_shared<CmosChecksumSet>(std::vector<ChecksumDeclaration>{{description, checksumType, indexPort,
+                                                                               dataPort, start, end, checksumLocation}},
+                                             accessor)) {
     attach();
 }
 

@@ -37,8 +37,8 @@ public:
     // 2-byte checksum at 0xFF, one stored inside its own range) is kept with
     // its reason: writes that would stale it are refused, and verifying it
     // throws UnmaintainableChecksum.
-    CmosRWChecksumObserver(const std::string& description, int checksumType, int indexPort, int dataPort,
-                           int start, int end, int checksumLocation, cmos::ICmosRW* accessor);
+    CmosRWChecksumObserver(const std::string& description, int checksumType, int indexPort, int dataPort, int start,
+                           int end, int checksumLocation, cmos::ICmosRW* accessor);
     // A copy watches the same checksum, in the same set, and attaches itself as well.
     CmosRWChecksumObserver(const CmosRWChecksumObserver& other);
     CmosRWChecksumObserver& operator=(const CmosRWChecksumObserver& other);

@@ -79,9 +79,9 @@ Checksums checksumsOf(cmos::ICmosRW* cmos, const ChecksumDeclaration& d) {
 std::uint16_t storedValue(cmos::ICmosRW* cmos, const ChecksumDeclaration& d, int width) {
     std::uint16_t stored = 0;
     for (int i = 0; i < width; ++i) {
-        stored = static_cast<std::uint16_t>(
-            (stored << 8) | cmos->readByte(static_cast<std::uint32_t>(d.indexPort), static_cast<std::uint32_t>(d.dataPort),
-                                           static_cast<std::uint32_t>(d.location + i)));
+        stored = static_cast<std::uint16_t>((stored << 8) | cmos->readByte(static_cast<std::uint32_t>(d.indexPort),
+                                                                           static_cast<std::uint32_t>(d.dataPort),
+                                                                           static_cast<std::uint32_t>(d.location + i)));
     }
     return stored;
 }
@@ -245,8 +245,7 @@ std::vector<std::size_t> CmosChecksumSet::dependents(std::size_t member) const {
     if (bank == ranges_.end()) return found;
     for (int i = 0; i < m.width; ++i) {
         for (const std::size_t other : bank->second[static_cast<std::size_t>(m.declared.location + i)]) {
-            if (other != member && maintainable(other) &&
-                std::find(found.begin(), found.end(), other) == found.end()) {
+            if (other != member && maintainable(other) && std::find(found.begin(), found.end(), other) == found.end()) {
                 found.push_back(other);
             }
         }
@@ -313,8 +312,8 @@ void CmosChecksumSet::refuseCycles() {
             names += (names.empty() ? "" : ", ") + hex(members_[member].declared.location);
         }
         for (const std::size_t member : cycle) {
-            members_[member].refusal =
-                "it is in a cycle of checksums stored inside each other's ranges (those at " + names + ")";
+            members_[member].refusal = "it is in a cycle of checksums stored inside each other's ranges (those at " +
+                                       names + ")";
         }
     }
 }

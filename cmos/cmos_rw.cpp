@@ -15,8 +15,8 @@ constexpr std::uint32_t kBankSize = 256;
 // Restores the notification being delivered when a nested one ends.
 class Announcement {
 public:
-    Announcement(const std::vector<CmosByte>*& announced, std::uint64_t& current,
-                 const std::vector<CmosByte>* now, std::uint64_t id)
+    Announcement(const std::vector<CmosByte>*& announced, std::uint64_t& current, const std::vector<CmosByte>* now,
+                 std::uint64_t id)
         : announced_(announced), current_(current), savedAnnounced_(announced), savedCurrent_(current) {
         announced_ = now;
         current_ = id;
@@ -76,8 +76,8 @@ void writeBlock(std::uint32_t startOffset, ICmosRW* accessor, std::uint32_t inde
                 const std::uint8_t* bytes, std::size_t count) {
     if (count > 0 && (startOffset >= kBankSize || count > kBankSize - startOffset)) {
         std::ostringstream message;
-        message << std::hex << "Refused to write CMOS bytes 0x" << startOffset << "-0x"
-                << startOffset + count - 1 << " of index port 0x" << indexPort
+        message << std::hex << "Refused to write CMOS bytes 0x" << startOffset << "-0x" << startOffset + count - 1
+                << " of index port 0x" << indexPort
                 << ": they run past the end of the 256-byte bank. Nothing was written.";
         throw CmosWriteRefusedImpl(message.str());
     }

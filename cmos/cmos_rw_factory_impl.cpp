@@ -8,9 +8,7 @@
 
 namespace cmos {
 
-CmosRWFactory* CmosRWFactory::getFactory() {
-    return factory::TFactory<CmosRWFactory>::instance<CmosRWFactoryImpl>();
-}
+CmosRWFactory* CmosRWFactory::getFactory() { return factory::TFactory<CmosRWFactory>::instance<CmosRWFactoryImpl>(); }
 
 CmosRWFactoryImpl::CmosRWFactoryImpl() { setParameter("cmosMapFile", std::string()); }
 

@@ -23,8 +23,7 @@ public:
     // file is touched, and smbios::InternalError when the file cannot be
     // opened for update (it is never created) or the byte cannot be stored.
     // Notifies the observers unless suppressed.
-    void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
-                   std::uint8_t value) override;
+    void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset, std::uint8_t value) override;
 
 private:
     std::string fileName_;

@@ -26,8 +26,7 @@ public:
     // smbios::NotImplemented, a byte that does not read back as written
     // smbios::InternalError (it is recorded as possibly written, not
     // notified).
-    void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
-                   std::uint8_t value) override;
+    void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset, std::uint8_t value) override;
 
 private:
     // The opened port device where the system has one (-1 otherwise).

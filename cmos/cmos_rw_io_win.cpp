@@ -71,10 +71,9 @@ bool transfer(ULONG command, std::uint32_t port, std::uint8_t* byte) {
 CmosRWIo::CmosRWIo() {
     // Only looked up, never loaded: ntdll is in every process already.
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    zwSystemDebugControl =
-        ntdll == nullptr ? nullptr
-                         : reinterpret_cast<ZwSystemDebugControlFn>(
-                               reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwSystemDebugControl")));
+    zwSystemDebugControl = ntdll == nullptr ? nullptr
+                                            : reinterpret_cast<ZwSystemDebugControlFn>(reinterpret_cast<void*>(
+                                                  GetProcAddress(ntdll, "ZwSystemDebugControl")));
     if (zwSystemDebugControl == nullptr || !enableDebugPrivilege()) throw smbios::NotImplementedImpl(kUnavailable);
 }
 

@@ -10,10 +10,10 @@ namespace collector {
 // call makes a new one current; the OEM queries and the secure-update
 // retrieval reach it through currentCommandContext().
 struct PMCommandContext {
-    int32_t responseLength;      // bytes of the last response copied in (0 to 255)
-    uint8_t responseData[256];   // the last response, from its first byte
-    int32_t requesterId;         // the id given to getPMInfo
-    uint16_t sessionHandle;      // repository session handle of the secure update
+    int32_t responseLength;     // bytes of the last response copied in (0 to 255)
+    uint8_t responseData[256];  // the last response, from its first byte
+    int32_t requesterId;        // the id given to getPMInfo
+    uint16_t sessionHandle;     // repository session handle of the secure update
 };
 
 // Replaces the current context by a new, value-initialised (all zero) one and

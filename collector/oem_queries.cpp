@@ -56,17 +56,17 @@ int queryPMStatus(char** errorText) {
         return static_cast<int8_t>(commandContext().responseData[1]);
     }
     switch (status) {
-        case bridge::kStatusDefaultMode1:
-        case bridge::kStatusDefaultMode2:
-        case bridge::kStatusDefaultMode3:
-        case bridge::kStatusDefaultMode4:
-        case bridge::kStatusDefaultMode5:
-            return 0;
-        case bridge::kStatusDebrandMode:
-            return 1;
-        default:
-            setCommandFailed(errorText);
-            return -1;
+    case bridge::kStatusDefaultMode1:
+    case bridge::kStatusDefaultMode2:
+    case bridge::kStatusDefaultMode3:
+    case bridge::kStatusDefaultMode4:
+    case bridge::kStatusDefaultMode5:
+        return 0;
+    case bridge::kStatusDebrandMode:
+        return 1;
+    default:
+        setCommandFailed(errorText);
+        return -1;
     }
 }
 

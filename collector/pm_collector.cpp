@@ -16,9 +16,8 @@ namespace collector {
 namespace {
 
 const CollectorSteps kProductSteps = {
-    &collector::initializeRuxa,        &collector::releaseRuxa,
-    &collector::queryPMStatus,         &collector::queryBrandName,
-    &collector::queryDefaultBrandName, &collector::retrieveSecureUpdateData,
+    &collector::initializeRuxa,   &collector::releaseRuxa,           &collector::queryPMStatus,
+    &collector::queryBrandName,   &collector::queryDefaultBrandName, &collector::retrieveSecureUpdateData,
     &smbios::getManufacturerName,
 };
 

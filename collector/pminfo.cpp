@@ -5,16 +5,12 @@
 
 extern "C" {
 
-VELMORA_API int getPMInfo(int requesterId, PMInfo** out) {
-    return collector::getPMInfo(requesterId, out);
-}
+VELMORA_API int getPMInfo(int requesterId, PMInfo** out) { return collector::getPMInfo(requesterId, out); }
 
 VELMORA_API int freePMInfo(PMInfo* info) { return collector::freePMInfo(info); }
 
 VELMORA_API int getPMStatus(void) { return collector::getPMStatus(); }
 
-VELMORA_API int getTestPMInfo(int requesterId, PMInfo** out) {
-    return collector::getTestPMInfo(requesterId, out);
-}
+VELMORA_API int getTestPMInfo(int requesterId, PMInfo** out) { return collector::getTestPMInfo(requesterId, out); }
 
 }  // extern "C"

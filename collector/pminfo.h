@@ -23,12 +23,7 @@ extern "C" {
 #endif
 
 /* brandStatus values: the controller's PM mode. */
-enum {
-    PM_BRAND_DEFAULT = 0,
-    PM_BRAND_DEBRAND = 1,
-    PM_BRAND_STRING_REBRAND = 2,
-    PM_BRAND_COMPLETE_REBRAND = 3
-};
+enum { PM_BRAND_DEFAULT = 0, PM_BRAND_DEBRAND = 1, PM_BRAND_STRING_REBRAND = 2, PM_BRAND_COMPLETE_REBRAND = 3 };
 
 /*
  * One requester's PM data. The library allocates the record and every text
@@ -36,14 +31,14 @@ enum {
  * caller reads it and hands it back to freePMInfo.
  */
 typedef struct PMInfo {
-    int32_t status;          /* 0 PM active, 1 controller in default mode, -1 error */
-    int32_t brandStatus;     /* PM mode, see PM_BRAND_*; every error path stores 1 */
+    int32_t status;      /* 0 PM active, 1 controller in default mode, -1 error */
+    int32_t brandStatus; /* PM mode, see PM_BRAND_*; every error path stores 1 */
     char* brandName;
     char* defaultBrandName;
-    char* dataLocation;      /* folder holding the files of a complete rebrand */
-    char* ipmiError;         /* error text of the step that failed */
-    uint32_t reserved[3];    /* neither side writes or reads them */
-    char* manufacturerName;  /* SMBIOS System Information manufacturer */
+    char* dataLocation;     /* folder holding the files of a complete rebrand */
+    char* ipmiError;        /* error text of the step that failed */
+    uint32_t reserved[3];   /* neither side writes or reads them */
+    char* manufacturerName; /* SMBIOS System Information manufacturer */
 } PMInfo;
 
 #if defined(_WIN32) && !defined(_WIN64) && defined(__cplusplus)

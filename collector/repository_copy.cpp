@@ -155,8 +155,7 @@ int copyFromRepository(char* sourcePath, const char* target) {
     if (!waitForVolume(kRepositoryLabel, mountPoint)) return 0;
 
     std::snprintf(sourcePath, kPathBufferSize, "%s\\%s", mountPoint.c_str(), folder);
-    const std::string command =
-        std::string("xcopy /e /i \"") + sourcePath + "\" \"" + target + "\"" + kLogRedirection;
+    const std::string command = std::string("xcopy /e /i \"") + sourcePath + "\" \"" + target + "\"" + kLogRedirection;
     runLogged(command, "DEBUG: copy command %s ret:%d\n");
     return 1;
 }

@@ -6,9 +6,7 @@ namespace {
 SystemServices* testReplacement = nullptr;
 }
 
-SystemServices& systemServices() {
-    return testReplacement != nullptr ? *testReplacement : platformSystemServices();
-}
+SystemServices& systemServices() { return testReplacement != nullptr ? *testReplacement : platformSystemServices(); }
 
 SystemServices* setSystemServicesForTesting(SystemServices* fake) {
     SystemServices* previous = testReplacement;

@@ -26,9 +26,7 @@ public:
         enumeration_ = INVALID_HANDLE_VALUE;
     }
 
-    unsigned logicalDriveStrings(char* buffer, unsigned size) override {
-        return GetLogicalDriveStringsA(size, buffer);
-    }
+    unsigned logicalDriveStrings(char* buffer, unsigned size) override { return GetLogicalDriveStringsA(size, buffer); }
 
     bool volumeLabel(const char* root, char* label, unsigned size) override {
         return GetVolumeInformationA(root, label, size, nullptr, nullptr, nullptr, nullptr, 0) != 0;

@@ -12,12 +12,10 @@ char* newText(const char* text) {
     return copy;
 }
 
-char* copyIntoRecord(const char* text) {
-    return isEmptyText(text) ? nullptr : newText(text);
-}
+char* copyIntoRecord(const char* text) { return isEmptyText(text) ? nullptr : newText(text); }
 
 void replaceText(char** slot, char* text) {
-    delete[] *slot;
+    delete[] * slot;
     *slot = text;
 }
 

@@ -29,9 +29,7 @@ public:
 
     void setParameter(const std::string& name, int value) override { numParameters_[name] = value; }
 
-    void setParameter(const std::string& name, const std::string& value) override {
-        stringParameters_[name] = value;
-    }
+    void setParameter(const std::string& name, const std::string& value) override { stringParameters_[name] = value; }
 
     void setMode(int mode) override { mode_ = mode; }
 
@@ -53,9 +51,7 @@ public:
     // Clears the instance pointer before destroying the factory, so that
     // nothing reached from the destructor can find a half-destroyed object.
     // Does nothing when no factory of this kind exists.
-    static void resetInstance() {
-        std::unique_ptr<TFactory> old = std::move(instance_);
-    }
+    static void resetInstance() { std::unique_ptr<TFactory> old = std::move(instance_); }
 
 private:
     int mode_ = DefaultMode;

@@ -94,9 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     smbios_test::Bytes bytes;
     for (std::size_t i = 0; i < count; ++i) {
         const Declared& d = declared[i];
-        const std::vector<token_test::D4Entry> entries{
-            {static_cast<std::uint16_t>(2 * i + 1), d.start, 0xFE, 0x01},
-            {static_cast<std::uint16_t>(2 * i + 2), d.end, 0x00, 0x02}};
+        const std::vector<token_test::D4Entry> entries{{static_cast<std::uint16_t>(2 * i + 1), d.start, 0xFE, 0x01},
+                                                       {static_cast<std::uint16_t>(2 * i + 2), d.end, 0x00, 0x02}};
         const smbios_test::Bytes structure = token_test::cmosTokenStructure(
             static_cast<std::uint16_t>(0xD400 + i), d.port, static_cast<std::uint16_t>(d.port + 1),
             {d.type, d.start, d.end, d.location}, entries);

@@ -23,9 +23,16 @@
 namespace {
 
 const std::int32_t kStatuses[] = {
-    bridge::kStatusSuccess,      bridge::kStatusNoNewData,    bridge::kStatusDefaultMode1, bridge::kStatusDefaultMode2,
-    bridge::kStatusDefaultMode3, bridge::kStatusDebrandMode,  bridge::kStatusDefaultMode4, bridge::kStatusDefaultMode5,
-    1,                           -7,
+    bridge::kStatusSuccess,
+    bridge::kStatusNoNewData,
+    bridge::kStatusDefaultMode1,
+    bridge::kStatusDefaultMode2,
+    bridge::kStatusDefaultMode3,
+    bridge::kStatusDebrandMode,
+    bridge::kStatusDefaultMode4,
+    bridge::kStatusDefaultMode5,
+    1,
+    -7,
 };
 
 struct Answer {

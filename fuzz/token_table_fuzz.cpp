@@ -103,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     factory::TFactory<cmos::CmosRWFactory>::instance<MemoryCmosFactory>();
     {
         smbios::SmbiosTable::StrategyList strategies;
-        strategies.push_back(std::make_unique<FuzzInputStrategy>(data + 1, delivered, declared > 0xFFFF ? 0xFFFF : declared));
+        strategies.push_back(
+            std::make_unique<FuzzInputStrategy>(data + 1, delivered, declared > 0xFFFF ? 0xFFFF : declared));
         smbios::SmbiosTable table(std::move(strategies), false);
         table.installWorkarounds();
         smbios::TokenTable tokens(table);

@@ -40,8 +40,7 @@ std::uint8_t InspectCmos::readByte(std::uint32_t indexPort, std::uint32_t dataPo
     return inner_->readByte(indexPort, dataPort, offset);
 }
 
-void InspectCmos::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
-                            std::uint8_t value) {
+void InspectCmos::writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset, std::uint8_t value) {
     guard(indexPort, offset);
     // The token table's checksums refuse here, before anything changes, a
     // write that would stale one they cannot keep.

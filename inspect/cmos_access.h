@@ -40,8 +40,7 @@ public:
 
     // A clock register without clockRegisters throws InspectError, untouched.
     std::uint8_t readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) override;
-    void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset,
-                   std::uint8_t value) override;
+    void writeByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset, std::uint8_t value) override;
 
     bool dryRun() const { return dryRun_; }
     // The bytes that hold another value than before the first write, in the

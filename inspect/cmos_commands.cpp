@@ -48,11 +48,16 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> cmosPorts(smbios::TokenTabl
 
 const char* checksumTypeName(int type) {
     switch (type) {
-    case smbios::CmosRWChecksumObserver::WordChecksum: return "Word Checksum";
-    case smbios::CmosRWChecksumObserver::ByteChecksum: return "Byte Checksum";
-    case smbios::CmosRWChecksumObserver::WordCrc: return "Word CRC";
-    case smbios::CmosRWChecksumObserver::OnesComplementWordChecksum: return "One's Complement Word Checksum";
-    default: return "unknown";
+    case smbios::CmosRWChecksumObserver::WordChecksum:
+        return "Word Checksum";
+    case smbios::CmosRWChecksumObserver::ByteChecksum:
+        return "Byte Checksum";
+    case smbios::CmosRWChecksumObserver::WordCrc:
+        return "Word CRC";
+    case smbios::CmosRWChecksumObserver::OnesComplementWordChecksum:
+        return "One's Complement Word Checksum";
+    default:
+        return "unknown";
     }
 }
 

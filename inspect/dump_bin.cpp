@@ -18,8 +18,7 @@ std::uint8_t checksumFor(const std::uint8_t* start, std::size_t count) {
 // The structures, uncorrected. Raw access is switched on and the cache
 // dropped so that no corrected item is reused; afterwards the cache is
 // dropped again so the table hands out corrected items as before.
-std::vector<std::uint8_t> rawStructures(smbios::ISmbiosTable& table, std::uint16_t& count,
-                                        std::uint16_t& largest) {
+std::vector<std::uint8_t> rawStructures(smbios::ISmbiosTable& table, std::uint16_t& count, std::uint16_t& largest) {
     struct Restore {
         smbios::ISmbiosTable& table;
         ~Restore() {

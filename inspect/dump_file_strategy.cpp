@@ -70,10 +70,12 @@ bool DumpFileStrategy::getSmbiosTable(smbios::TableBuffer& table, smbios::Smbios
     if (!file) failOnFile("Could not open the dump file %(file)s", path_);
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxDumpFileSize) failOnFile("Not a dump-bin file: %(file)s", path_);
+    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxDumpFileSize)
+        failOnFile("Not a dump-bin file: %(file)s", path_);
     file.seekg(0);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), size)) failOnFile("Could not read the dump file %(file)s", path_);
+    if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), size))
+        failOnFile("Could not read the dump file %(file)s", path_);
 
     // Built aside, so a malformed file leaves the table's buffer as it was.
     smbios::TableBuffer loaded;

@@ -19,7 +19,7 @@
 #include "smi/smi_factory.h"
 
 #ifndef HWINSPECT_VERSION
-#define HWINSPECT_VERSION "unknown"
+#  define HWINSPECT_VERSION "unknown"
 #endif
 
 namespace hwinspect {
@@ -48,18 +48,10 @@ struct CommandSpec {
 };
 
 const CommandSpec kCommands[] = {
-    {"table", 0, 0, true, false},
-    {"item", 1, 1, true, false},
-    {"string", 1, 2, false, false},
-    {"manufacturer", 0, 0, false, false},
-    {"dump-bin", 1, 1, false, false},
-    {"tokens", 0, 0, true, false},
-    {"token", 1, 3, false, true},
-    {"cmos verify", 0, 0, true, false},
-    {"cmos dump", 0, 0, false, false},
-    {"cmos save", 1, 1, false, false},
-    {"cmos restore", 1, 1, false, true},
-    {"cmos repair", 0, 0, false, true},
+    {"table", 0, 0, true, false},         {"item", 1, 1, true, false},         {"string", 1, 2, false, false},
+    {"manufacturer", 0, 0, false, false}, {"dump-bin", 1, 1, false, false},    {"tokens", 0, 0, true, false},
+    {"token", 1, 3, false, true},         {"cmos verify", 0, 0, true, false},  {"cmos dump", 0, 0, false, false},
+    {"cmos save", 1, 1, false, false},    {"cmos restore", 1, 1, false, true}, {"cmos repair", 0, 0, false, true},
 };
 
 struct Invocation {

@@ -8,11 +8,21 @@ std::string jsonString(const std::string& text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '"': quoted += "\\\""; break;
-        case '\\': quoted += "\\\\"; break;
-        case '\n': quoted += "\\n"; break;
-        case '\r': quoted += "\\r"; break;
-        case '\t': quoted += "\\t"; break;
+        case '"':
+            quoted += "\\\"";
+            break;
+        case '\\':
+            quoted += "\\\\";
+            break;
+        case '\n':
+            quoted += "\\n";
+            break;
+        case '\r':
+            quoted += "\\r";
+            break;
+        case '\t':
+            quoted += "\\t";
+            break;
         default:
             if (byte < 0x20 || byte >= 0x7F) {
                 quoted += "\\u00";

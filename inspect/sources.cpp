@@ -92,9 +92,10 @@ public:
         } catch (const std::exception& error) {
             std::string reason = reasonOf(error);
             if (reason.find("Bad address") != std::string::npos) {
-                reason += " (the kernel's /dev/mem refuses addresses above the memory it maps directly, where "
-                          "this firmware placed its table; the kernel's copy in /sys/firmware/dmi/tables holds "
-                          "it)";
+                reason +=
+                    " (the kernel's /dev/mem refuses addresses above the memory it maps directly, where "
+                    "this firmware placed its table; the kernel's copy in /sys/firmware/dmi/tables holds "
+                    "it)";
             }
             throw InspectError("The entry point at " + address(startAddress) + " names a table of " +
                                std::to_string(length) + " bytes at " + address(found.tableAddress) +
@@ -111,7 +112,7 @@ private:
         try {
             std::vector<std::uint8_t> range(kSearchEnd - kSearchStart);
             memory::MemoryFactory::getFactory()->getSingleton()->readBlock(range.data(), kSearchStart,
-                                                                          static_cast<std::uint32_t>(range.size()));
+                                                                           static_cast<std::uint32_t>(range.size()));
             for (std::size_t offset = 0; offset + 5 <= range.size(); offset += 16) {
                 if (std::memcmp(range.data() + offset, "_SM3_", 5) == 0) return address(kSearchStart + offset);
             }
@@ -149,8 +150,8 @@ smbios::ISmbiosTable* SourceSmbiosFactory::makeNew() {
     }
     if (getParameterNum("physicalMemory") != 0) {
         strategies.push_back(std::make_unique<ReportingStrategy>(
-            "physical memory", std::make_unique<ExplainedMemoryStrategy>(
-                                   static_cast<std::uint32_t>(getParameterNum("offset")))));
+            "physical memory",
+            std::make_unique<ExplainedMemoryStrategy>(static_cast<std::uint32_t>(getParameterNum("offset")))));
     }
     const bool strict = getParameterNum("strictValidation") != 0;
     std::unique_ptr<smbios::SmbiosTable> table(new smbios::SmbiosTable(std::move(strategies), strict));
@@ -159,8 +160,7 @@ smbios::ISmbiosTable* SourceSmbiosFactory::makeNew() {
 }
 
 SourceSmbiosFactory& installSourceFactory() {
-    smbios::SmbiosFactory* installed =
-        factory::TFactory<smbios::SmbiosFactory>::instance<SourceSmbiosFactory>();
+    smbios::SmbiosFactory* installed = factory::TFactory<smbios::SmbiosFactory>::instance<SourceSmbiosFactory>();
     auto* ours = dynamic_cast<SourceSmbiosFactory*>(installed);
     if (ours == nullptr) throw smbios::InternalErrorImpl("The SMBIOS factory was in use before the source was chosen.");
     return *ours;

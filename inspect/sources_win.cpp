@@ -4,8 +4,6 @@
 
 namespace hwinspect {
 
-void selectLiveSource(const Options& options) {
-    setTableParameters(*smbios::SmbiosFactory::getFactory(), options);
-}
+void selectLiveSource(const Options& options) { setTableParameters(*smbios::SmbiosFactory::getFactory(), options); }
 
 }  // namespace hwinspect

@@ -169,9 +169,10 @@ void showToken(std::ostream& out, std::uint16_t id) {
         if (printed.failed) out << (printed.text.empty() ? "" : " ") << "(" << printable(printed.error) << ")";
         out << "\n";
         out << "\tclass: " << token.getTokenClass() << "\n";
-        out << "\tkind: " << (token.isBool() && token.isString() ? "bit and string"
-                              : token.isBool()                   ? "bit"
-                                                                 : "string")
+        out << "\tkind: "
+            << (token.isBool() && token.isString() ? "bit and string"
+                : token.isBool()                   ? "bit"
+                                                   : "string")
             << "\n";
         const TokenValue value = readValue(token);
         if (!value.readable) {

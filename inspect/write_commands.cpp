@@ -34,9 +34,7 @@ std::string describe(const CmosChange& change) {
            hexNumber(change.after, 2);
 }
 
-InspectCmosFactory* inspectFactory() {
-    return dynamic_cast<InspectCmosFactory*>(cmos::CmosRWFactory::getFactory());
-}
+InspectCmosFactory* inspectFactory() { return dynamic_cast<InspectCmosFactory*>(cmos::CmosRWFactory::getFactory()); }
 
 // The accessor every write of a command goes through (created on first use).
 InspectCmos& inspectCmos() {
@@ -93,8 +91,9 @@ void checkChange(const smbios::IToken& token, TokenChange change, const std::str
     const std::string name = "The token " + hexNumber(token.getType(), 4);
     const bool callingInterface = dynamic_cast<const smbios::ISmiToken*>(&token) != nullptr;
     if (callingInterface && dryRun()) {
-        throw InspectError(name + " is changed through the firmware's calling interface, whose effect a dry run "
-                                  "cannot show.");
+        throw InspectError(name +
+                           " is changed through the firmware's calling interface, whose effect a dry run "
+                           "cannot show.");
     }
     switch (change) {
     case TokenChange::Activate:
@@ -102,8 +101,9 @@ void checkChange(const smbios::IToken& token, TokenChange change, const std::str
         break;
     case TokenChange::Deactivate:
         if (callingInterface) {
-            throw InspectError(name + " is changed through the calling interface, which has no deactivation: "
-                                      "activate the token of the setting wanted.");
+            throw InspectError(name +
+                               " is changed through the calling interface, which has no deactivation: "
+                               "activate the token of the setting wanted.");
         }
         if (dynamic_cast<const smbios::CmosTokenD4*>(&token) == nullptr || !token.isBool()) {
             throw InspectError(name + " is a string token: \"token ID set TEXT\" changes it.");
@@ -134,8 +134,7 @@ void applyChange(std::ostream& out, const smbios::IToken& token, TokenChange cha
         break;
     }
     if (dynamic_cast<const smbios::ISmiToken*>(&token) != nullptr) {
-        out << "The firmware's calling interface took the change of token " << hexNumber(token.getType(), 4)
-            << ".\n";
+        out << "The firmware's calling interface took the change of token " << hexNumber(token.getType(), 4) << ".\n";
     }
 }
 
@@ -309,15 +308,16 @@ void repairCmos(std::ostream& out) {
         });
     }
     for (const smbios::CmosRWChecksumObserver* observer : refused) {
-        out << "not written: index port " << hexNumber(static_cast<unsigned>(observer->indexPort()), 2)
-            << ", bytes " << hexNumber(static_cast<unsigned>(observer->rangeStart()), 2) << "-"
+        out << "not written: index port " << hexNumber(static_cast<unsigned>(observer->indexPort()), 2) << ", bytes "
+            << hexNumber(static_cast<unsigned>(observer->rangeStart()), 2) << "-"
             << hexNumber(static_cast<unsigned>(observer->rangeEnd()), 2) << " at "
             << hexNumber(static_cast<unsigned>(observer->checksumLocation()), 2)
             << ": cannot be maintained: " << observer->refusal() << "\n";
     }
     if (!refused.empty()) {
-        throw InspectError(std::to_string(refused.size()) + " CMOS checksum(s) cannot be maintained and were not "
-                                                            "written.");
+        throw InspectError(std::to_string(refused.size()) +
+                           " CMOS checksum(s) cannot be maintained and were not "
+                           "written.");
     }
 }
 

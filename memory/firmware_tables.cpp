@@ -33,8 +33,7 @@ bool servedBy(const TableCopy& copy, std::uint64_t base, std::uint64_t offset) {
 }
 
 // Copies `length` bytes from `table` at `start`, never reading outside it.
-void copyOut(const std::vector<std::uint8_t>& table, std::uint64_t start, std::uint8_t* buffer,
-             std::uint32_t length) {
+void copyOut(const std::vector<std::uint8_t>& table, std::uint64_t start, std::uint8_t* buffer, std::uint32_t length) {
     if (length == 0) return;
     std::memset(buffer, 0, length);
     const std::uint64_t available = start < table.size() ? table.size() - start : 0;

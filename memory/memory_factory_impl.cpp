@@ -6,9 +6,7 @@
 
 namespace memory {
 
-MemoryFactory* MemoryFactory::getFactory() {
-    return factory::TFactory<MemoryFactory>::instance<MemoryFactoryImpl>();
-}
+MemoryFactory* MemoryFactory::getFactory() { return factory::TFactory<MemoryFactory>::instance<MemoryFactoryImpl>(); }
 
 MemoryFactoryImpl::MemoryFactoryImpl() { setParameter("memFile", std::string("\\Device\\PhysicalMemory")); }
 

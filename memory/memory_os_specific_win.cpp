@@ -14,8 +14,8 @@ namespace {
 
 using NtOpenSectionFn = NTSTATUS(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*);
 using NtCloseFn = NTSTATUS(NTAPI*)(HANDLE);
-using NtMapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void**, ULONG_PTR, SIZE_T, LARGE_INTEGER*, SIZE_T*,
-                                              DWORD, ULONG, ULONG);
+using NtMapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void**, ULONG_PTR, SIZE_T, LARGE_INTEGER*, SIZE_T*, DWORD,
+                                              ULONG, ULONG);
 using NtUnmapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, void*);
 using RtlInitUnicodeStringFn = VOID(NTAPI*)(UNICODE_STRING*, const WCHAR*);
 using ZwSystemDebugControlFn = NTSTATUS(NTAPI*)(ULONG, void*, ULONG, void*, ULONG, ULONG*);
@@ -173,8 +173,7 @@ MemoryOsSpecific::MemoryOsSpecific(const std::string&) : handle_(new OsHandle) {
     systemFunctions.ntUnmapViewOfSection = lookUp<NtUnmapViewOfSectionFn>(ntdll, "NtUnmapViewOfSection");
     systemFunctions.rtlInitUnicodeString = lookUp<RtlInitUnicodeStringFn>(ntdll, "RtlInitUnicodeString");
     systemFunctions.zwSystemDebugControl = lookUp<ZwSystemDebugControlFn>(ntdll, "ZwSystemDebugControl");
-    systemFunctions.enumSystemFirmwareTables =
-        lookUp<EnumSystemFirmwareTablesFn>(kernel32, "EnumSystemFirmwareTables");
+    systemFunctions.enumSystemFirmwareTables = lookUp<EnumSystemFirmwareTablesFn>(kernel32, "EnumSystemFirmwareTables");
     systemFunctions.getSystemFirmwareTable = lookUp<GetSystemFirmwareTableFn>(kernel32, "GetSystemFirmwareTable");
 
     enableDebugPrivilege();
@@ -201,8 +200,7 @@ void MemoryOsSpecific::writeByte(std::uint64_t, std::uint8_t) {
 // firmware-table interface is read through it alone.
 void MemoryOsSpecific::readBlock(std::uint8_t* buffer, std::uint64_t offset, std::uint32_t length) {
     if (systemFunctions.enumSystemFirmwareTables != nullptr && systemFunctions.getSystemFirmwareTable != nullptr) {
-        readFirmwareTables(FirmwareTableFunctions{enumerateFirmwareTables, getFirmwareTable}, buffer, offset,
-                           length);
+        readFirmwareTables(FirmwareTableFunctions{enumerateFirmwareTables, getFirmwareTable}, buffer, offset, length);
     } else if (handle_->section != nullptr) {
         readBySectionMapping(handle_->section, buffer, offset, length);
     } else {

@@ -56,8 +56,8 @@ std::string readCmosString(cmos::ICmosRW* accessor, std::uint16_t indexPort, std
 
 // Writes exactly `length` bytes from `location`: the input, cut or padded
 // with zeros, observers told once.
-void writeCmosString(cmos::ICmosRW* accessor, std::uint16_t indexPort, std::uint16_t dataPort,
-                     std::uint8_t location, unsigned length, const std::uint8_t* bytes, std::size_t count) {
+void writeCmosString(cmos::ICmosRW* accessor, std::uint16_t indexPort, std::uint16_t dataPort, std::uint8_t location,
+                     unsigned length, const std::uint8_t* bytes, std::size_t count) {
     std::vector<std::uint8_t> scratch(length, 0);
     if (bytes != nullptr) std::copy_n(bytes, std::min<std::size_t>(count, length), scratch.begin());
     cmos::writeBlock(location, accessor, indexPort, dataPort, scratch.data(), scratch.size());
@@ -114,7 +114,8 @@ bool CmosTokenD4::isBool() const { return andMask_ != 0; }
 
 bool CmosTokenD4::isActive() const {
     if (isString()) throw InvalidAccessModeImpl("tried to call isActive() on a string token.");
-    const std::uint8_t byte = accessor_->readByte(word(structure_, kD4IndexPort), word(structure_, kD4DataPort), location_);
+    const std::uint8_t byte = accessor_->readByte(word(structure_, kD4IndexPort), word(structure_, kD4DataPort),
+                                                  location_);
     return static_cast<std::uint8_t>(byte & ~andMask_) == orMask_;
 }
 
@@ -162,8 +163,7 @@ void CmosTokenD4::setString(const std::uint8_t* bytes, std::size_t length) const
 const ISmbiosItem& CmosTokenD4::getItemRef() const { return *item_; }
 
 void CmosTokenD4::getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const {
-    setDetails(indexPort, dataPort, location, word(structure_, kD4IndexPort), word(structure_, kD4DataPort),
-               location_);
+    setDetails(indexPort, dataPort, location, word(structure_, kD4IndexPort), word(structure_, kD4DataPort), location_);
 }
 
 std::ostream& CmosTokenD4::streamify(std::ostream& stream) const {
@@ -234,9 +234,7 @@ bool CmosTokenD5::isString() const { return true; }
 
 bool CmosTokenD5::isBool() const { return false; }
 
-unsigned int CmosTokenD5::getStringLength() const {
-    return structure_[kD5Length] != 0 ? structure_[kD5Length] : 1;
-}
+unsigned int CmosTokenD5::getStringLength() const { return structure_[kD5Length] != 0 ? structure_[kD5Length] : 1; }
 
 std::string CmosTokenD5::getString(std::uint8_t* buffer, unsigned int bufferSize) const {
     requireDecoded();

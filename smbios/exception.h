@@ -79,9 +79,7 @@ public:
     }
     virtual void setMessageString(const std::string& message) { messageTemplate_ = message; }
     virtual void setParameter(const std::string& name, int value) { numParameters_[name] = value; }
-    virtual void setParameter(const std::string& name, const std::string& value) {
-        stringParameters_[name] = value;
-    }
+    virtual void setParameter(const std::string& name, const std::string& value) { stringParameters_[name] = value; }
 
 private:
     std::string messageTemplate_;
@@ -93,24 +91,23 @@ private:
 }  // namespace smbios
 
 // Declares a family of errors: an interface only, never thrown itself.
-#define VELMORA_ERROR_FAMILY(Name, Base)     \
-    class Name : public Base {               \
-    public:                                  \
-        ~Name() override = default;          \
-    }
+#define VELMORA_ERROR_FAMILY(Name, Base) \
+  class Name : public Base {             \
+public:                                  \
+    ~Name() override = default;          \
+  }
 
 // Declares an error type `Name` below `Base` and `Name##Impl`, the class that
 // is thrown: `throw AccessErrorImpl("...")`, caught as `AccessError&`.
-#define VELMORA_ERROR_TYPE(Name, Base)                                   \
-    class Name : public Base {                                           \
-    public:                                                              \
-        ~Name() override = default;                                      \
-    };                                                                   \
-    class Name##Impl : public ::smbios::Exception<Name> {                \
-    public:                                                              \
-        Name##Impl() = default;                                          \
-        explicit Name##Impl(const std::string& message)                  \
-            : ::smbios::Exception<Name>(message) {}                      \
-    }
+#define VELMORA_ERROR_TYPE(Name, Base)                                                      \
+  class Name : public Base {                                                                \
+public:                                                                                     \
+    ~Name() override = default;                                                             \
+  };                                                                                        \
+  class Name##Impl : public ::smbios::Exception<Name> {                                     \
+public:                                                                                     \
+    Name##Impl() = default;                                                                 \
+    explicit Name##Impl(const std::string& message) : ::smbios::Exception<Name>(message) {} \
+  }
 
 #endif

@@ -57,9 +57,8 @@ std::string expandMessage(const std::string& messageTemplate,
         if (close + 1 >= out.size()) break;
         const std::size_t length = close - percent + 2;
         std::string replacement;
-        if (length > kMaxPlaceholderLength ||
-            !lookUp(out[close + 1], out.substr(percent + 2, close - percent - 2), stringParameters,
-                    numParameters, replacement)) {
+        if (length > kMaxPlaceholderLength || !lookUp(out[close + 1], out.substr(percent + 2, close - percent - 2),
+                                                      stringParameters, numParameters, replacement)) {
             pos = percent + 1;
             continue;
         }

@@ -10,21 +10,21 @@ namespace smbios {
 // this library runs on.
 #pragma pack(push, 1)
 struct SmbiosEntryPoint {
-    char anchor[4];                  // "_SM_"
+    char anchor[4];  // "_SM_"
     std::uint8_t checksum;
-    std::uint8_t length;             // entry point length
+    std::uint8_t length;  // entry point length
     std::uint8_t majorVersion;
     std::uint8_t minorVersion;
     std::uint16_t maxStructureSize;
     std::uint8_t revision;
     std::uint8_t formattedArea[5];
-    char intermediateAnchor[5];      // "_DMI_"
+    char intermediateAnchor[5];  // "_DMI_"
     std::uint8_t intermediateChecksum;
-    std::uint16_t tableLength;       // bytes of structure table
-    std::uint32_t tableAddress;      // physical address of the table
+    std::uint16_t tableLength;   // bytes of structure table
+    std::uint32_t tableAddress;  // physical address of the table
     std::uint16_t structureCount;
     std::uint8_t bcdRevision;
-    std::uint8_t trailing;           // the byte after the entry point, copied along
+    std::uint8_t trailing;  // the byte after the entry point, copied along
 };
 #pragma pack(pop)
 static_assert(sizeof(SmbiosEntryPoint) == 32, "the entry point record is 32 bytes");

@@ -59,11 +59,11 @@ struct FreeStorage {
 #if defined(__SANITIZE_ADDRESS__)
 constexpr std::size_t kMaxFreeItems = 0;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#  if __has_feature(address_sanitizer)
 constexpr std::size_t kMaxFreeItems = 0;
-#else
+#  else
 constexpr std::size_t kMaxFreeItems = 4096;
-#endif
+#  endif
 #else
 constexpr std::size_t kMaxFreeItems = 4096;
 #endif
@@ -125,8 +125,8 @@ std::ostream& SmbiosItem::print(std::ostream& stream) const {
     const StreamStateGuard callersFormat(stream);
     if (!buffer || size < 4) return stream << "operator << on an uninitialized SmbiosItem!";
     stream << "Handle 0x" << std::hex << std::setw(4) << std::setfill('0') << handle() << std::endl;
-    stream << "\tDMI type 0x" << static_cast<unsigned>(type()) << ", " << std::dec
-           << static_cast<unsigned>(length()) << " bytes." << std::endl;
+    stream << "\tDMI type 0x" << static_cast<unsigned>(type()) << ", " << std::dec << static_cast<unsigned>(length())
+           << " bytes." << std::endl;
     return stream;
 }
 
@@ -134,9 +134,7 @@ std::uint8_t SmbiosItem::type() const { return buffer[0]; }
 
 std::uint8_t SmbiosItem::length() const { return buffer[1]; }
 
-std::uint16_t SmbiosItem::handle() const {
-    return static_cast<std::uint16_t>(buffer[2] | (buffer[3] << 8));
-}
+std::uint16_t SmbiosItem::handle() const { return static_cast<std::uint16_t>(buffer[2] | (buffer[3] << 8)); }
 
 void SmbiosItem::readData(unsigned offset, void* out, std::size_t count) const {
     const unsigned formattedLength = length();

@@ -54,8 +54,7 @@ void SmbiosTableIteratorBase::advance() {
 }
 
 ISmbiosItem& SmbiosTableIteratorBase::dereference() const {
-    if (position == nullptr)
-        throw ParameterExceptionImpl("Programmer error: attempt to dereference a Null iterator.");
+    if (position == nullptr) throw ParameterExceptionImpl("Programmer error: attempt to dereference a Null iterator.");
     return source->itemAt(position);
 }
 

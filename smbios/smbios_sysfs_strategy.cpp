@@ -17,7 +17,8 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path) {
 }
 
 std::uint32_t little32(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24);
+    return static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                                      static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
 }  // namespace

@@ -126,10 +126,9 @@ std::vector<SmbiosTable::CacheEntry>::iterator SmbiosTable::cacheSlot(const std:
             return itemCache.begin() + static_cast<std::ptrdiff_t>(slot);
         }
     }
-    const auto found = std::lower_bound(itemCache.begin(), itemCache.end(), position,
-                                        [&before](const CacheEntry& entry, const std::uint8_t* key) {
-                                            return before(entry.first, key);
-                                        });
+    const auto found = std::lower_bound(
+        itemCache.begin(), itemCache.end(), position,
+        [&before](const CacheEntry& entry, const std::uint8_t* key) { return before(entry.first, key); });
     lastHit = static_cast<std::size_t>(found - itemCache.begin());
     return found;
 }

@@ -170,8 +170,7 @@ bool SmbiosWinWMIStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& 
         const ComApartment apartment;
         const ComPointer<IWbemClassObject> object = connectToRawSmbiosTables();
         read = readSmbiosData(object.get());
-        if (object.get() == nullptr)
-            throw ParseExceptionImpl("GetWMISMBIOSVersion: null pointer passed as pSmbios.");
+        if (object.get() == nullptr) throw ParseExceptionImpl("GetWMISMBIOSVersion: null pointer passed as pSmbios.");
         major = readVersionByte(object.get(), L"SmbiosMajorVersion",
                                 "GetWMISMBIOSVersion: problem accessing WMI SmbiosMajorVersion.");
         minor = readVersionByte(object.get(), L"SmbiosMinorVersion",

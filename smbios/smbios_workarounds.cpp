@@ -28,8 +28,7 @@ constexpr WorkaroundEntry kSetByteChecksum[] = {
     {0, 0, 0, 0},
 };
 
-constexpr WorkaroundDefinition kInvalidChecksumType = {"Invalid Checksum Type", kChecksumType3OnD402,
-                                                       kSetWordChecksum};
+constexpr WorkaroundDefinition kInvalidChecksumType = {"Invalid Checksum Type", kChecksumType3OnD402, kSetWordChecksum};
 constexpr WorkaroundDefinition kKv4471InvalidChecksumType = {"KV4471 Invalid Checksum Type", kChecksumType3OnD402,
                                                              kSetByteChecksum};
 

@@ -70,8 +70,8 @@ std::uint16_t SmiTokenDA::readValue() const {
 
 void SmiTokenDA::writeValue(std::uint16_t value) const {
     const std::uint32_t args[4] = {location_, value, 0, 0};
-    std::unique_ptr<smi::IQuorCallingInterfaceSmi> call =
-        smi::setupCallingInterfaceSmi(kWriteTokenClass, kTokenSelect, args);
+    std::unique_ptr<smi::IQuorCallingInterfaceSmi> call = smi::setupCallingInterfaceSmi(kWriteTokenClass, kTokenSelect,
+                                                                                        args);
     executeWithPassword(*call, password_);
 }
 
@@ -95,8 +95,7 @@ void SmiTokenDA::setString(const std::uint8_t* bytes, std::size_t length) const 
 
 const ISmbiosItem& SmiTokenDA::getItemRef() const { return *item_; }
 
-void SmiTokenDA::getSmiDetails(std::uint16_t* commandAddress, std::uint8_t* commandCode,
-                               std::uint8_t* location) const {
+void SmiTokenDA::getSmiDetails(std::uint16_t* commandAddress, std::uint8_t* commandCode, std::uint8_t* location) const {
     if (commandAddress != nullptr) *commandAddress = word(structure_, kCommandAddress);
     if (commandCode != nullptr) *commandCode = structure_[kCommandCode];
     if (location != nullptr) *location = static_cast<std::uint8_t>(location_);

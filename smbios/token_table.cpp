@@ -88,10 +88,9 @@ void TokenTable::addCmosTokenStructure(const ISmbiosItem& item) {
     description << item;
     // A header cut short of its checksum fields declares no checksum.
     if (item.length() > kChecksumLocation) {
-        addChecksumObserver(observers, description.str(), header[kChecksumType],
-                            token_detail::word(header, kIndexPort), token_detail::word(header, kDataPort),
-                            header[kChecksumStart], header[kChecksumEnd], header[kChecksumLocation],
-                            cmosAccessor());
+        addChecksumObserver(observers, description.str(), header[kChecksumType], token_detail::word(header, kIndexPort),
+                            token_detail::word(header, kDataPort), header[kChecksumStart], header[kChecksumEnd],
+                            header[kChecksumLocation], cmosAccessor());
     }
 
     std::uint8_t entry[CmosTokenD4::kEntrySize];

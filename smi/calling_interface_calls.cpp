@@ -94,8 +94,8 @@ std::uint32_t keyFromBuffer(const std::string& password) {
     }
     if (cls == 0) return 0;
 
-    std::unique_ptr<IQuorCallingInterfaceSmi> call =
-        setupCallingInterfaceSmi(cls, kSelectVerifyPasswordBuffer, kNoArgs);
+    std::unique_ptr<IQuorCallingInterfaceSmi> call = setupCallingInterfaceSmi(cls, kSelectVerifyPasswordBuffer,
+                                                                              kNoArgs);
     call->setBufferSize(maxLength);
     if (maxLength > 0) {
         std::memcpy(call->getBufferPtr(), password.data(), std::min<std::size_t>(password.size(), maxLength));

@@ -6,8 +6,7 @@
 namespace smi {
 
 SmiMockStrategy::SmiMockStrategy(const std::string& fileName)
-    : fileName_(fileName),
-      file_(fileName, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc) {
+    : fileName_(fileName), file_(fileName, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc) {
     if (!file_.is_open()) {
         smbios::InternalErrorImpl error("Internal Error: could not open smi file %(file)s");
         error.setParameter("file", fileName_);

@@ -41,18 +41,25 @@ void reportLines(const PMInfo* info, ReportLine (&lines)[7]) {
 
 const char* statusWord(int32_t status) {
     switch (status) {
-        case 0: return "ON";
-        case 1: return "OFF";
-        default: return "IPMI_ERR";
+    case 0:
+        return "ON";
+    case 1:
+        return "OFF";
+    default:
+        return "IPMI_ERR";
     }
 }
 
 const char* brandStatusWord(int32_t brandStatus) {
     switch (brandStatus) {
-        case PM_BRAND_DEBRAND: return "DEBRAND";
-        case PM_BRAND_STRING_REBRAND: return "STRING_REBRAND";
-        case PM_BRAND_COMPLETE_REBRAND: return "COMPLETE_REBRAND";
-        default: return "DEFAULT";
+    case PM_BRAND_DEBRAND:
+        return "DEBRAND";
+    case PM_BRAND_STRING_REBRAND:
+        return "STRING_REBRAND";
+    case PM_BRAND_COMPLETE_REBRAND:
+        return "COMPLETE_REBRAND";
+    default:
+        return "DEFAULT";
     }
 }
 

@@ -8,9 +8,7 @@ namespace {
 ShellOperations* testReplacement = nullptr;
 }
 
-ShellOperations& shellOperations() {
-    return testReplacement != nullptr ? *testReplacement : platformShellOperations();
-}
+ShellOperations& shellOperations() { return testReplacement != nullptr ? *testReplacement : platformShellOperations(); }
 
 ShellOperations* setShellOperationsForTesting(ShellOperations* fake) {
     ShellOperations* previous = testReplacement;

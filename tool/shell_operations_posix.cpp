@@ -25,8 +25,7 @@ fs::path toPosixPath(std::string path) {
 void copyEntryInto(const fs::path& entry, const fs::path& targetFolder, std::error_code& error) {
     const fs::path destination = targetFolder / entry.filename();
     if (fs::is_directory(entry, error)) {
-        fs::copy(entry, destination,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+        fs::copy(entry, destination, fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
     } else {
         fs::copy_file(entry, destination, fs::copy_options::overwrite_existing, error);
     }

@@ -19,9 +19,7 @@ int platformInstallRuxa() { return getPlatform()->installRuxa(); }
 
 int platformUninstallRuxa() { return getPlatform()->uninstallRuxa(); }
 
-LibraryHandle platformLoadLibrary(const std::string& fileName) {
-    return getPlatform()->loadLibrary(fileName);
-}
+LibraryHandle platformLoadLibrary(const std::string& fileName) { return getPlatform()->loadLibrary(fileName); }
 
 void platformFreeLibrary(LibraryHandle handle) { getPlatform()->freeLibrary(handle); }
 

@@ -73,8 +73,7 @@ int CWindowsImpl::runProcess(const std::string& commandLine, bool show) {
 
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         return static_cast<int>(GetLastError());
     }
 
@@ -138,12 +137,12 @@ std::string CWindowsImpl::readRegistryString(const std::string& subKey, const st
     // zero byte, so it is read whole (within a bound) and cut by registryText.
     std::vector<char> data(kMaxRegistryText + 1, '\0');
     DWORD size = static_cast<DWORD>(data.size());
-    LONG status = RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(data.data()), &size);
+    LONG status = RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                                   &size);
     if (status == ERROR_MORE_DATA && size <= kMaxRegistryRead) {
         data.assign(size, '\0');
-        status = RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr,
-                                  reinterpret_cast<BYTE*>(data.data()), &size);
+        status = RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                                  &size);
     }
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) return std::string();

@@ -32,8 +32,8 @@ std::string environmentValue(const char* name) {
 
 std::string systemMessage(DWORD error) {
     char text[512] = {};
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                       sizeof text, nullptr) == 0) {
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                       nullptr) == 0) {
         std::snprintf(text, sizeof text, "error %lu\r\n", error);
     }
     return text;
@@ -68,8 +68,7 @@ HANDLE inheritableStandardHandle(DWORD which, HandleList& owned) {
 
 // Starts `commandLine` with the three standard handles, waits for it and
 // returns its exit code; kFailure (with a message) when it cannot start.
-DWORD runAndWait(const char* application, const std::string& commandLine, HANDLE input, HANDLE output,
-                 HANDLE error) {
+DWORD runAndWait(const char* application, const std::string& commandLine, HANDLE input, HANDLE output, HANDLE error) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -79,8 +78,7 @@ DWORD runAndWait(const char* application, const std::string& commandLine, HANDLE
     PROCESS_INFORMATION process = {};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(application, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA(application, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         const DWORD failure = GetLastError();
         std::fprintf(stderr, "comspec_adapter: cannot start %s: %s", commandLine.c_str(),
                      systemMessage(failure).c_str());
@@ -104,8 +102,7 @@ std::string realInterpreter() {
 // Opens the files of `redirections` in the order written, as the interpreter
 // does, into `handles` (standard input, output, error). False with the
 // system's message when one cannot be opened: the command is then not run.
-bool applyRedirections(const std::vector<comspec::Redirection>& redirections, HANDLE handles[3],
-                       HandleList& owned) {
+bool applyRedirections(const std::vector<comspec::Redirection>& redirections, HANDLE handles[3], HandleList& owned) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     for (const comspec::Redirection& redirection : redirections) {
         if (redirection.kind == comspec::RedirectionKind::Duplicate) {
@@ -135,8 +132,8 @@ int interpret(const std::string& arguments) {
     const std::string interpreter = realInterpreter();
     comspec::InterpreterCommand command;
     if (!comspec::parseInterpreterArguments(arguments, &command)) {
-        return static_cast<int>(runAndWait(interpreter.c_str(), "cmd.exe" + arguments, handles[0], handles[1],
-                                           handles[2]));
+        return static_cast<int>(
+            runAndWait(interpreter.c_str(), "cmd.exe" + arguments, handles[0], handles[1], handles[2]));
     }
     if (!applyRedirections(command.redirections, handles, owned)) return static_cast<int>(kFailure);
     return static_cast<int>(

@@ -72,8 +72,8 @@ protected:
         std::vector<char> buffer(line.begin(), line.end());
         buffer.push_back('\0');
         DWORD exitCode = 0xFFFFFFFF;
-        if (CreateProcessA(adapterPath().c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                           folder.c_str(), &startup, &process)) {
+        if (CreateProcessA(adapterPath().c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                           &startup, &process)) {
             WaitForSingleObject(process.hProcess, 60000);
             GetExitCodeProcess(process.hProcess, &exitCode);
             CloseHandle(process.hThread);

@@ -31,8 +31,7 @@ struct Redirection {
     int duplicateOf = 0;  // Duplicate: the handle whose target is copied
 
     bool operator==(const Redirection& other) const {
-        return handle == other.handle && kind == other.kind && file == other.file &&
-               duplicateOf == other.duplicateOf;
+        return handle == other.handle && kind == other.kind && file == other.file && duplicateOf == other.duplicateOf;
     }
 };
 

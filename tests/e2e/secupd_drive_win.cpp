@@ -31,9 +31,10 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: secupd_drive.exe folders | map LETTER HOST_FOLDER [DELAY_MS] | map-when FILE LETTER HOST_FOLDER"
-                 " | unmap LETTER | processes\n");
+    std::fprintf(
+        stderr,
+        "usage: secupd_drive.exe folders | map LETTER HOST_FOLDER [DELAY_MS] | map-when FILE LETTER HOST_FOLDER"
+        " | unmap LETTER | processes\n");
     return 2;
 }
 

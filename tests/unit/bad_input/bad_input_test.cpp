@@ -79,29 +79,43 @@ TEST(BadInput, MalformedStructureTables) {
         {"declared longer than delivered",
          {0x01, 0x04, 0x01, 0x00, 'Q', 0, 0,  // type 1, handle 1, "Q"
           0x7F, 0x04, 0x02, 0x00, 0, 0},      // end of table
-         5000, "1:1 127:2", "Q"},
+         5000,
+         "1:1 127:2",
+         "Q"},
         {"declared shorter than delivered: the second structure is cut off",
          {0x01, 0x04, 0x01, 0x00, 'Q', 0, 0,  // type 1
           0x02, 0x04, 0x02, 0x00, 0, 0},      // type 2, beyond the declared length
-         9, "1:1", "Q"},
+         9,
+         "1:1",
+         "Q"},
         {"no end-of-table structure: the walk stops at the table's end",
-         {0x01, 0x04, 0x01, 0x00, 0, 0,  // type 1, no strings
+         {0x01, 0x04, 0x01, 0x00, 0, 0,   // type 1, no strings
           0x02, 0x04, 0x02, 0x00, 0, 0},  // type 2, no strings
-         -1, "1:1 2:2", ""},
+         -1,
+         "1:1 2:2",
+         ""},
         {"length byte 0: the closing pair is sought from the header on",
-         {0x05, 0x00, 0x01, 0x00, 0x00,  // type 5, length 0, handle 1; its pair: handle high byte and this
+         {0x05, 0x00, 0x01, 0x00, 0x00,   // type 5, length 0, handle 1; its pair: handle high byte and this
           0x7F, 0x04, 0x02, 0x00, 0, 0},  // end of table
-         -1, "5:1 127:2", "\x05"},
+         -1,
+         "5:1 127:2",
+         "\x05"},
         {"length byte beyond the table: cut, completed with zeros",
          {0x09, 0x40, 0x01, 0x00, 0x07, 0x08},  // type 9 claims 64 bytes
-         -1, "9:1", ""},
+         -1,
+         "9:1",
+         ""},
         {"string set never closed",
          {0x03, 0x05, 0x01, 0x00, 0x01, 'a', 'b', 'c'},  // type 3, string "abc" runs to the end
-         -1, "3:1", "abc"},
-        {"string set closed by the table's last two bytes",
-         {0x03, 0x04, 0x01, 0x00, 'x', 0, 0}, -1, "3:1", "x"},
+         -1,
+         "3:1",
+         "abc"},
+        {"string set closed by the table's last two bytes", {0x03, 0x04, 0x01, 0x00, 'x', 0, 0}, -1, "3:1", "x"},
         {"end-of-table structure carrying a string",
-         {0x7F, 0x04, 0x01, 0x00, 'e', 'n', 'd', 0, 0, 0x01, 0x04, 0x02, 0x00, 0, 0}, -1, "127:1", "end"},
+         {0x7F, 0x04, 0x01, 0x00, 'e', 'n', 'd', 0, 0, 0x01, 0x04, 0x02, 0x00, 0, 0},
+         -1,
+         "127:1",
+         "end"},
         {"all 0xFF: one structure that never closes", Bytes(64, 0xFF), -1, "255:65535", ""},
     };
     for (const TableCase& c : cases) {
@@ -178,8 +192,8 @@ TEST(BadInput, EntryPointsInMemoryImages) {
         image.place(0x20000, table).place(c.at, c.ep);
         smbios_test::ImageFactories factories(image.write(), c.strict);
         std::string visited = "<none>";
-        const std::string outcome =
-            outcomeOf([&] { visited = walk(*smbios::SmbiosFactory::getFactory()->getSingleton()); });
+        const std::string outcome = outcomeOf(
+            [&] { visited = walk(*smbios::SmbiosFactory::getFactory()->getSingleton()); });
         if (c.visited == nullptr) {
             EXPECT_EQ(outcome, "InternalError: Could not instantiate SMBIOS table.");
         } else {
@@ -196,12 +210,15 @@ TEST(BadInput, RawFirmwareTableBlocks) {
         const char* outcome;
         const char* visited;
     } cases[] = {
-        {"shorter than its header", {0, 2, 8, 0, 0, 0, 0}, "ParseException: GetSystemFirmwareTable returned 0 for table length.",
+        {"shorter than its header",
+         {0, 2, 8, 0, 0, 0, 0},
+         "ParseException: GetSystemFirmwareTable returned 0 for table length.",
          ""},
         // The eight zero bytes behind the table read as empty type-0 headers.
         {"header only", {0, 2, 8, 0, 0, 0, 0, 0}, "ok", "0:0 0:0 0:0"},
         {"data length field larger than the block",
-         {0, 2, 8, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x04, 0x01, 0x00, 0, 0, 0x7F, 0x04, 0x02, 0x00, 0, 0}, "ok",
+         {0, 2, 8, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x04, 0x01, 0x00, 0, 0, 0x7F, 0x04, 0x02, 0x00, 0, 0},
+         "ok",
          "1:1 127:2"},
     };
     for (const auto& c : cases) {
@@ -263,7 +280,8 @@ TEST(BadInput, MemoryImageFiles) {
         {"empty name", [] { memory::MemoryFile(""); }, "AccessError: File name passed in was null or zero-length."},
         {"missing file", [] { memory::MemoryFile("/nonexistent/velmora.img"); },
          "AccessError: Unable to open memory. File: /nonexistent/velmora.img, OS Error: "},
-        {"read past the end", [&] {
+        {"read past the end",
+         [&] {
              std::uint8_t out[16];
              memory::MemoryFile(shortFile.string()).readBlock(out, 2, sizeof out);
          },
@@ -287,9 +305,9 @@ TEST(BadInput, MessageTemplates) {
         std::string messageTemplate;
         std::string expanded;
     } cases[] = {
-        {"a value that holds its own placeholder stops growing",
-         "%(self)s", std::string(smbios::kMaxPlaceholderReplacements, '<') + "%(self)s" +
-                         std::string(smbios::kMaxPlaceholderReplacements, '>')},
+        {"a value that holds its own placeholder stops growing", "%(self)s",
+         std::string(smbios::kMaxPlaceholderReplacements, '<') + "%(self)s" +
+             std::string(smbios::kMaxPlaceholderReplacements, '>')},
         {"no closing parenthesis", "%(n", "%(n"},
         {"no type letter", "%(n)", "%(n)"},
         {"unknown type letter", "%(n)q", "%(n)q"},

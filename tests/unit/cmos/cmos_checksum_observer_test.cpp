@@ -65,8 +65,7 @@ const KnownSum kKnownSums[] = {
     {"word checksum", CmosRWChecksumObserver::WordChecksum, {0xFF, 0xFF, 0x03}, 0x0201},
     {"word CRC of 0x01", CmosRWChecksumObserver::WordCrc, {0x01}, 0x3FC1},
     {"word CRC of abc", CmosRWChecksumObserver::WordCrc, {'a', 'b', 'c'}, 0x0318},
-    {"one's complement is the negated sum", CmosRWChecksumObserver::OnesComplementWordChecksum, {0x01, 0x02},
-     0xFFFD},
+    {"one's complement is the negated sum", CmosRWChecksumObserver::OnesComplementWordChecksum, {0x01, 0x02}, 0xFFFD},
     {"one's complement of a zero sum", CmosRWChecksumObserver::OnesComplementWordChecksum, {0x00, 0x00}, 0x0000},
 };
 
@@ -302,8 +301,8 @@ TEST_F(ChecksummedCmos, ManyOverlappingChecksumsAreRefusedWithoutAnyRepair) {
     place(std::vector<std::uint8_t>(kCount, 0x01));
     std::vector<CmosRWChecksumObserver> observers;
     for (int i = 0; i < kCount; ++i) {
-        observers.emplace_back("overlap", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40,
-                               0x40 + kCount - 1, 0x40 + i, &cmos);
+        observers.emplace_back("overlap", CmosRWChecksumObserver::ByteChecksum, kIndex, kData, 0x40, 0x40 + kCount - 1,
+                               0x40 + i, &cmos);
     }
     CmosRWChecksumObserver::keepTogether(observers);
     CountingObserver counter(&cmos);

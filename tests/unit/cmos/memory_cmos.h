@@ -35,7 +35,9 @@ public:
         bytes[(indexPort * 256u + offset) & 0xFFFFu] = value;
         byteWritten(indexPort, offset);
     }
-    std::uint8_t& at(std::uint32_t indexPort, std::uint32_t offset) { return bytes[(indexPort * 256u + offset) & 0xFFFFu]; }
+    std::uint8_t& at(std::uint32_t indexPort, std::uint32_t offset) {
+        return bytes[(indexPort * 256u + offset) & 0xFFFFu];
+    }
 
     std::vector<std::uint8_t> bytes;
     long reads = 0;

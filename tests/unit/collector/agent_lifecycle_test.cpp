@@ -52,17 +52,16 @@ TEST_P(AgentLifecycleTest, RunsScriptsAndLibraryInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Agent, AgentLifecycleTest,
     ::testing::Values(
-        LifecycleCase{"alreadyInstalled", "1.0", 0, true, 0, true,
-                      Events{"load vexbmc32.dll", "free"}, ""},
+        LifecycleCase{"alreadyInstalled", "1.0", 0, true, 0, true, Events{"load vexbmc32.dll", "free"}, ""},
         LifecycleCase{"installedNowAndRemovedAgain", "", 0, true, 0, true,
                       Events{"run install hidden", "load vexbmc32.dll", "free", "run uninstall hidden"}, ""},
         LifecycleCase{"installScriptFails", "", 3, true, 0, false, Events{"run install hidden"},
                       "InstallRuxa failed\n"},
         // The agent installed by this call stays installed.
-        LifecycleCase{"libraryMissing", "", 0, false, 0, false,
-                      Events{"run install hidden", "load vexbmc32.dll"}, "Load ruxa library failed\n"},
-        LifecycleCase{"libraryMissingWithAgentPresent", "1.0", 0, false, 0, false,
-                      Events{"load vexbmc32.dll"}, "Load ruxa library failed\n"},
+        LifecycleCase{"libraryMissing", "", 0, false, 0, false, Events{"run install hidden", "load vexbmc32.dll"},
+                      "Load ruxa library failed\n"},
+        LifecycleCase{"libraryMissingWithAgentPresent", "1.0", 0, false, 0, false, Events{"load vexbmc32.dll"},
+                      "Load ruxa library failed\n"},
         LifecycleCase{"uninstallScriptFails", "", 0, true, 1, true,
                       Events{"run install hidden", "load vexbmc32.dll", "free", "run uninstall hidden"},
                       "Unistall of ruxa failed\n"},

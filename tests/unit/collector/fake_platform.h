@@ -15,8 +15,8 @@
 // are left out). Every operation is recorded in `events`.
 class FakePlatform : public collector::IPlatformImpl {
 public:
-    std::string registryValue;                  // empty: agent not installed
-    std::string directory = "C:\\work dir";     // current directory for the script
+    std::string registryValue;               // empty: agent not installed
+    std::string directory = "C:\\work dir";  // current directory for the script
     bool directoryReadable = true;
     std::map<std::string, int> scriptExitCodes;  // by verb; default 0
     bool libraryLoads = true;
@@ -64,8 +64,7 @@ private:
 // Installs a FakePlatform as the process's platform for one test.
 class ScopedFakePlatform : public test_support::ScopedSeam<collector::IPlatformImpl*> {
 public:
-    explicit ScopedFakePlatform(FakePlatform& platform)
-        : ScopedSeam(collector::setPlatformForTesting, &platform) {}
+    explicit ScopedFakePlatform(FakePlatform& platform) : ScopedSeam(collector::setPlatformForTesting, &platform) {}
 };
 
 #endif

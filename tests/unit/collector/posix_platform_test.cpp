@@ -21,7 +21,6 @@
 
 namespace {
 
-
 void touch(const std::string& path) { std::ofstream(path) << "x"; }
 
 bool exists(const std::string& path) {

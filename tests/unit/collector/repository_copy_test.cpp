@@ -22,7 +22,6 @@ using testing_support::FakeSystemServices;
 
 class RepositoryCopyTest : public ::testing::Test {
 protected:
-
     bool find(std::string& mountPoint, std::string& errors) {
         test_support::captureStderr();
         const bool found = collector::findVolumeByLabel("SECUPD", mountPoint);
@@ -145,9 +144,8 @@ TEST_F(RepositoryCopyTest, StagingCommandsForTheCustomizationRequester) {
         "del /F \"C:\\pm.log\"",
     };
     EXPECT_EQ(system.commands, commands);
-    EXPECT_EQ(staged.errors, "DEBUG: copy command " + commands[0] + " ret:3\n" +
-                                 "DEBUG: del command " + commands[1] + " ret:3\n" + "LABEL- SECUPD - \n" +
-                                 "DEBUG: copy command " + commands[2] + " ret:3\n" +
+    EXPECT_EQ(staged.errors, "DEBUG: copy command " + commands[0] + " ret:3\n" + "DEBUG: del command " + commands[1] +
+                                 " ret:3\n" + "LABEL- SECUPD - \n" + "DEBUG: copy command " + commands[2] + " ret:3\n" +
                                  "DEBUG: del command " + commands[3] + " ret:3\n");
 }
 

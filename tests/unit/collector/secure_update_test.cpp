@@ -69,7 +69,7 @@ protected:
 
     struct Run {
         int result;
-        std::string location;  // "<null>" when no buffer was handed back
+        std::string location;   // "<null>" when no buffer was handed back
         std::string errorText;  // "<null>" when none was set
         std::string errors;
     };
@@ -122,15 +122,15 @@ TEST_F(SecureUpdateTest, CustomizationRequesterIsStagedAndTheSessionEnded) {
     EXPECT_EQ(collector::currentCommandContext()->sessionHandle, 0x1234);
 
     // The handle comes back zero-extended; the block carries it low byte first.
-    const std::string block = std::string(32, '0') + "0b000000" + "20000000" + "07000000" + "05000000" +
-                              "c0a2013412" + std::string(70, '0');
+    const std::string block = std::string(32, '0') + "0b000000" + "20000000" + "07000000" + "05000000" + "c0a2013412" +
+                              std::string(70, '0');
     EXPECT_EQ(callLog(), (std::vector<std::string>{
                              "VEXBMCOEMVesulGetSecureUpdatePmData(0, 6, 250, 0, 0, 1000, &length, &status)"
                              " -> status=0 length=4 response=00003412",
                              "VEXBMCOEMVesulEndSecureUpdate(0, 6, 0, 4660, 1000, &length, &status)"
                              " -> status=0 length=1 response=00",
-                             "VEXBMCCommand(&block, &block) request=" + block + " -> status=0 block=" +
-                                 block.substr(0, 68) + "00" + block.substr(70),
+                             "VEXBMCCommand(&block, &block) request=" + block +
+                                 " -> status=0 block=" + block.substr(0, 68) + "00" + block.substr(70),
                          }));
 }
 
@@ -192,17 +192,21 @@ TEST_P(SecureUpdateRequestFailure, NothingElseHappens) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, SecureUpdateRequestFailure,
     ::testing::Values(
-        RequestFailure{"exportMissing", "missing=VEXBMCOEMVesulGetSecureUpdatePmData",
+        RequestFailure{"exportMissing",
+                       "missing=VEXBMCOEMVesulGetSecureUpdatePmData",
                        "failed to get function=VEXBMCOEMVesulGetSecureUpdatePmData\n"
                        "In ProcessCommand: IPMI command: VEXBMCOEMVesulGetSecureUpdatePmData failed: status: -1",
                        {}},
-        RequestFailure{"status4289", "status.VEXBMCOEMVesulGetSecureUpdatePmData=4289",
+        RequestFailure{"status4289",
+                       "status.VEXBMCOEMVesulGetSecureUpdatePmData=4289",
                        "In ProcessCommand: IPMI command: VEXBMCOEMVesulGetSecureUpdatePmData failed: status: 4289",
                        {kRequest}},
-        RequestFailure{"status4101", "status.VEXBMCOEMVesulGetSecureUpdatePmData=4101",
+        RequestFailure{"status4101",
+                       "status.VEXBMCOEMVesulGetSecureUpdatePmData=4101",
                        "In ProcessCommand: IPMI command: VEXBMCOEMVesulGetSecureUpdatePmData failed: status: 4101",
                        {kRequest}},
-        RequestFailure{"nullResponse", "null.VEXBMCOEMVesulGetSecureUpdatePmData=1",
+        RequestFailure{"nullResponse",
+                       "null.VEXBMCOEMVesulGetSecureUpdatePmData=1",
                        "In ProcessCommand: IPMI command: VEXBMCOEMVesulGetSecureUpdatePmData failed: status: 0",
                        {kRequest}}),
     [](const ::testing::TestParamInfo<RequestFailure>& info) { return std::string(info.param.name); });
@@ -218,9 +222,8 @@ TEST_F(SecureUpdateTest, Status4096TakesTheHandleFromTheResponseAlreadyHeld) {
     const Run run = retrieveInCurrentContext();
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(run.errorText, "<null>");
-    EXPECT_EQ(run.errors,
-              "In ProcessCommand: IPMI command: VEXBMCOEMVesulGetSecureUpdatePmData failed: status: 4096" +
-                  stagingLines(kImagesTarget, "S:\\\\customization") + endLines(4660, 0, 0));
+    EXPECT_EQ(run.errors, "In ProcessCommand: IPMI command: VEXBMCOEMVesulGetSecureUpdatePmData failed: status: 4096" +
+                              stagingLines(kImagesTarget, "S:\\\\customization") + endLines(4660, 0, 0));
     EXPECT_EQ(context->sessionHandle, 0x1234);
 }
 

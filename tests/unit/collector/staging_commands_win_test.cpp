@@ -159,14 +159,14 @@ TEST_P(StagingCommandsTest, MakeDeleteCopyAndRemoveTheLog) {
     // other files and subfolders stay. (A longer extension that begins with a
     // mask's three letters, such as .xmlx, goes too: the interpreter matches
     // three-letter masks against the short 8.3 names as well.)
-    for (const char* old : {"a.jpg", "b.JPG", "c.png", "d.gif", "e.xml", "f.Png", "keep.txt", "keep.jpeg",
-                            "keep.gif.bak"})
+    for (const char* old :
+         {"a.jpg", "b.JPG", "c.png", "d.gif", "e.xml", "f.Png", "keep.txt", "keep.jpeg", "keep.gif.bak"})
         writeFile(folder + "\\" + old, "old");
     ASSERT_TRUE(CreateDirectoryA((folder + "\\sub").c_str(), nullptr));
     writeFile(folder + "\\sub\\old.jpg", "old");
     runWithoutTail(commands[1]);
-    EXPECT_EQ(listing(folder), (std::vector<std::string>{"keep.gif.bak", "keep.jpeg", "keep.txt", "sub/",
-                                                         "sub/old.jpg"}))
+    EXPECT_EQ(listing(folder),
+              (std::vector<std::string>{"keep.gif.bak", "keep.jpeg", "keep.txt", "sub/", "sub/old.jpg"}))
         << commands[1];
 
     // xcopy copies the requester's folder with its subfolders, empty ones

@@ -15,9 +15,7 @@
 
 namespace {
 
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -62,8 +60,8 @@ TEST_F(WindowsPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
     DeleteFileA(marker.c_str());
     collector::setProcessWaitForTesting(200);
 
-    const int result =
-        platform.runProcess("\"" + programDirectory() + "\\platform_child.exe\" sleep 1500 \"" + marker + "\"", false);
+    const int result = platform.runProcess(
+        "\"" + programDirectory() + "\\platform_child.exe\" sleep 1500 \"" + marker + "\"", false);
 
     EXPECT_EQ(result, collector::kProcessStillRunning);
     EXPECT_FALSE(exists(marker));
@@ -81,8 +79,8 @@ TEST_F(WindowsPlatformTest, ListDirectoryGivesFullPathsWithoutDotEntries) {
 
     std::vector<std::string> entries = platform.listDirectory(directory);
     std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{directory + "\\..c", directory + "\\a", directory + "\\b",
-                                                 directory + "\\d"}));
+    EXPECT_EQ(entries,
+              (std::vector<std::string>{directory + "\\..c", directory + "\\a", directory + "\\b", directory + "\\d"}));
 
     // A trailing backslash is doubled in every path, not normalised.
     entries = platform.listDirectory(directory + "\\");
@@ -232,9 +230,8 @@ TEST_F(RegistryTest, ReadsAtMost259CharactersWhateverTheValueHolds) {
         const char* value;
         std::string expected;
     };
-    for (const Case& c : {Case{"plain", "1.0"}, Case{"empty", ""}, Case{"fills259", long259},
-                          Case{"fills260", long259}, Case{"longer", long259}, Case{"binaryWithZero", "ab"},
-                          Case{"missing", ""}}) {
+    for (const Case& c : {Case{"plain", "1.0"}, Case{"empty", ""}, Case{"fills259", long259}, Case{"fills260", long259},
+                          Case{"longer", long259}, Case{"binaryWithZero", "ab"}, Case{"missing", ""}}) {
         EXPECT_EQ(platform.readRegistryString(kTestKey, c.value, false), c.expected) << c.value;
         EXPECT_EQ(platform.readRegistryString(kTestKey, c.value, true), c.expected) << c.value;
     }

@@ -25,12 +25,15 @@ TEST(ComspecRedirection, AppliesTrailingOutputRedirections) {
     };
     for (const Case& c : {
              // The staging commands' tail: the file "2" first, then the log.
-             Case{" /c mkdir \"C:/\\quor/\\qep\" 1>2>C:\\pm.log", "mkdir \"C:/\\quor/\\qep\"",
+             Case{" /c mkdir \"C:/\\quor/\\qep\" 1>2>C:\\pm.log",
+                  "mkdir \"C:/\\quor/\\qep\"",
                   {toFile(1, "2"), toFile(1, "C:\\pm.log")}},
              Case{" /c del /F \"C:/\\q/\\*.gif\" \"C:/\\q/\\*.xml\"  1>2>C:\\pm.log",
-                  "del /F \"C:/\\q/\\*.gif\" \"C:/\\q/\\*.xml\"", {toFile(1, "2"), toFile(1, "C:\\pm.log")}},
+                  "del /F \"C:/\\q/\\*.gif\" \"C:/\\q/\\*.xml\"",
+                  {toFile(1, "2"), toFile(1, "C:\\pm.log")}},
              Case{" /c xcopy /e /i \"S:\\\\installer\" \"C:/\\quor/\\qep\" 1>2>C:\\pm.log",
-                  "xcopy /e /i \"S:\\\\installer\" \"C:/\\quor/\\qep\"", {toFile(1, "2"), toFile(1, "C:\\pm.log")}},
+                  "xcopy /e /i \"S:\\\\installer\" \"C:/\\quor/\\qep\"",
+                  {toFile(1, "2"), toFile(1, "C:\\pm.log")}},
              // No redirection: the command as it stands.
              Case{" /c del /F \"C:\\pm.log\"", "del /F \"C:\\pm.log\"", {}},
              Case{" /c dir a\"b > c\"d", "dir a\"b > c\"d", {}},
@@ -54,13 +57,29 @@ TEST(ComspecRedirection, AppliesTrailingOutputRedirections) {
 
 TEST(ComspecRedirection, LeavesEverythingElseToTheInterpreter) {
     for (const char* arguments : {
-             "", " /k dir", " dir /c", " /cdir", " /c", " /c   ", " /s /c \"x.bat\"",
-             " /c dir | more", " /c dir & dir", " /c dir && dir >x", " /c sort <in.txt", " /c echo ^>x",
-             " /c echo a >x b",            // more command after a redirection
-             " /c echo a 3>x", " /c echo a 0>x", " /c echo a 2>&3", " /c echo a >&",
-             " /c echo a >", " /c echo a > \"\"", " /c echo a >\"x", " /c echo a >x\"y\"",
-             " /c echo \"a >x",            // unclosed quote
-             " /c >x",                     // nothing to run
+             "",
+             " /k dir",
+             " dir /c",
+             " /cdir",
+             " /c",
+             " /c   ",
+             " /s /c \"x.bat\"",
+             " /c dir | more",
+             " /c dir & dir",
+             " /c dir && dir >x",
+             " /c sort <in.txt",
+             " /c echo ^>x",
+             " /c echo a >x b",  // more command after a redirection
+             " /c echo a 3>x",
+             " /c echo a 0>x",
+             " /c echo a 2>&3",
+             " /c echo a >&",
+             " /c echo a >",
+             " /c echo a > \"\"",
+             " /c echo a >\"x",
+             " /c echo a >x\"y\"",
+             " /c echo \"a >x",  // unclosed quote
+             " /c >x",           // nothing to run
          }) {
         InterpreterCommand command;
         EXPECT_FALSE(comspec::parseInterpreterArguments(arguments, &command)) << arguments;

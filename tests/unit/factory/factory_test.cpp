@@ -38,9 +38,7 @@ private:
     static inline Widget* singleton_ = nullptr;
 };
 
-WidgetFactory* WidgetFactory::getFactory() {
-    return factory::TFactory<WidgetFactory>::instance<WidgetFactoryImpl>();
-}
+WidgetFactory* WidgetFactory::getFactory() { return factory::TFactory<WidgetFactory>::instance<WidgetFactoryImpl>(); }
 
 class FactoryTest : public ::testing::Test {
 protected:

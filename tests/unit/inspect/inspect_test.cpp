@@ -25,10 +25,18 @@ TEST(HwinspectNumbers, DecimalOrHexadecimalWithinTheirLimit) {
         std::uint64_t value;
     };
     const Case cases[] = {
-        {"0", 0xFF, true, 0},          {"255", 0xFF, true, 255},     {"256", 0xFF, false, 0},
-        {"0xff", 0xFF, true, 255},     {"0XFF", 0xFF, true, 255},    {"0x100", 0xFF, false, 0},
-        {"0x", 0xFF, false, 0},        {"", 0xFF, false, 0},         {"12a", 0xFF, false, 0},
-        {"-1", 0xFF, false, 0},        {" 1", 0xFF, false, 0},       {"0xffffffff", 0xFFFFFFFF, true, 0xFFFFFFFF},
+        {"0", 0xFF, true, 0},
+        {"255", 0xFF, true, 255},
+        {"256", 0xFF, false, 0},
+        {"0xff", 0xFF, true, 255},
+        {"0XFF", 0xFF, true, 255},
+        {"0x100", 0xFF, false, 0},
+        {"0x", 0xFF, false, 0},
+        {"", 0xFF, false, 0},
+        {"12a", 0xFF, false, 0},
+        {"-1", 0xFF, false, 0},
+        {" 1", 0xFF, false, 0},
+        {"0xffffffff", 0xFFFFFFFF, true, 0xFFFFFFFF},
         {"4294967296", 0xFFFFFFFF, false, 0},
         {"0x10000000000000000", ~0ull, false, 0},
         {"18446744073709551615", ~0ull, true, ~0ull},

@@ -29,9 +29,8 @@ std::uint8_t tableByte(std::uint32_t id, std::uint32_t index) {
 
 std::uint32_t fakeEnumerate(std::uint32_t provider, void* buffer, std::uint32_t size) {
     if (provider != memory::kFirmProvider) return 0;
-    const std::uint32_t needed = fake.listSizeOverride != ~0u
-                                     ? fake.listSizeOverride
-                                     : static_cast<std::uint32_t>(fake.listed.size() * 4);
+    const std::uint32_t needed = fake.listSizeOverride != ~0u ? fake.listSizeOverride
+                                                              : static_cast<std::uint32_t>(fake.listed.size() * 4);
     if (buffer != nullptr && size >= needed) std::memcpy(buffer, fake.listed.data(), fake.listed.size() * 4);
     return needed;
 }

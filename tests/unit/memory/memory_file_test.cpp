@@ -36,9 +36,7 @@ TEST(MemoryFile, ReadsAtImagePositions) {
         std::uint64_t position;  // where in the image the bytes come from
     };
     const Read reads[] = {
-        {0xF0000, 1, 0xF0000},
-        {0, 16, 0},
-        {MemoryImage::kSize - 16, 16, MemoryImage::kSize - 16},
+        {0xF0000, 1, 0xF0000},     {0, 16, 0}, {MemoryImage::kSize - 16, 16, MemoryImage::kSize - 16},
         {0x1000F0010, 4, 0xF0010},  // only the low 32 bits position the file
         {0x12345, 0, 0},
     };
@@ -57,15 +55,19 @@ TEST(MemoryFile, ReadsThatFail) {
     const MemoryImage image;
     MemoryFile file(image.name());
     std::uint8_t buffer[16];
-    EXPECT_EQ(0u, errorTextOf<memory::AccessError>([&] { file.readBlock(buffer, MemoryImage::kSize - 8, 16); })
-                      .find("Read error trying to read memory. OS Error: "));
-    EXPECT_EQ(0u, errorTextOf<memory::AccessError>([&] { file.readByte(MemoryImage::kSize); })
-                      .find("Read error trying to read memory. OS Error: "));
+    EXPECT_EQ(0u, errorTextOf<memory::AccessError>([&] {
+                      file.readBlock(buffer, MemoryImage::kSize - 8, 16);
+                  }).find("Read error trying to read memory. OS Error: "));
+    EXPECT_EQ(0u, errorTextOf<memory::AccessError>([&] {
+                      file.readByte(MemoryImage::kSize);
+                  }).find("Read error trying to read memory. OS Error: "));
     // From 2 GiB on the 32-bit file position is negative.
-    EXPECT_EQ(0u, errorTextOf<memory::OutOfBounds>([&] { file.readByte(0x80000000); })
-                      .find("Seek error trying to seek to memory location. OS Error: "));
-    EXPECT_EQ(0u, errorTextOf<memory::OutOfBounds>([&] { file.writeByte(0xFFFFFFFF, 1); })
-                      .find("Seek error trying to seek to memory location. OS Error: "));
+    EXPECT_EQ(0u, errorTextOf<memory::OutOfBounds>([&] {
+                      file.readByte(0x80000000);
+                  }).find("Seek error trying to seek to memory location. OS Error: "));
+    EXPECT_EQ(0u, errorTextOf<memory::OutOfBounds>([&] {
+                      file.writeByte(0xFFFFFFFF, 1);
+                  }).find("Seek error trying to seek to memory location. OS Error: "));
     // The file stays usable after each failure.
     EXPECT_EQ(MemoryImage::byteAt(0x10), file.readByte(0x10));
 }
@@ -91,8 +93,7 @@ TEST(MemoryFile, WriteFailsWhenTheImageCannotBeReopened) {
     MemoryFile file(image.name());
     const UpdateBlocker blocker(image.path());
     const std::string message = errorTextOf<memory::AccessError>([&] { file.writeByte(0x10, 1); });
-    EXPECT_EQ(0u, message.find("Unable to open memory for writing. File: " + image.name() + ", OS Error: "))
-        << message;
+    EXPECT_EQ(0u, message.find("Unable to open memory for writing. File: " + image.name() + ", OS Error: ")) << message;
     EXPECT_EQ(MemoryImage::byteAt(0x20), file.readByte(0x20));
 }
 

@@ -24,9 +24,9 @@ TEST(MemoryOsSpecificPosix, ReadsThroughDevMem) {
             mem.readByte(0xF0000);
             ADD_FAILURE() << "read without /dev/mem succeeded";
         } catch (const memory::AccessError& e) {
-            EXPECT_EQ(std::string("Could not open /dev/mem to read physical memory. OS Error: ") +
-                          std::strerror(openError),
-                      e.what());
+            EXPECT_EQ(
+                std::string("Could not open /dev/mem to read physical memory. OS Error: ") + std::strerror(openError),
+                e.what());
         }
         return;
     }

@@ -122,12 +122,12 @@ TEST_F(SimulatorTest, EndSessionStatusIsSetApartFromTheCallsStatus) {
 }
 
 TEST_F(SimulatorTest, InvalidValuesKeepTheDefaults) {
-    sim::loadScenario("mode=300\nstatus.VEXBMCOEMPMGetStatus=abc\nlength.VEXBMCOEMPMGetStatus=256\n"
-                      "status.NoSuchExport=5\nmissing=NoSuchExport, VEXBMCCommand\n# mode=3\n");
+    sim::loadScenario(
+        "mode=300\nstatus.VEXBMCOEMPMGetStatus=abc\nlength.VEXBMCOEMPMGetStatus=256\n"
+        "status.NoSuchExport=5\nmissing=NoSuchExport, VEXBMCCommand\n# mode=3\n");
     uint8_t length = 0;
     int32_t status = -1;
-    const uint8_t* response =
-        exported<VexbmcPMQueryFunction>(bridge::kGetStatus)(0, 1000, &length, &status);
+    const uint8_t* response = exported<VexbmcPMQueryFunction>(bridge::kGetStatus)(0, 1000, &length, &status);
     ASSERT_NE(response, nullptr);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Bytes(response, response + length), (Bytes{0x00, 0x00}));

@@ -182,13 +182,18 @@ private:
             const std::uint8_t byte = at(d.port, offset);
             word += byte;
             crc ^= byte;
-            for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x2001) : crc >> 1;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x2001) : crc >> 1;
         }
         switch (d.type) {
-        case 0: return word & 0xFFFF;
-        case 1: return word & 0xFF;
-        case 2: return crc;
-        default: return (0x10000 - (word & 0xFFFF)) & 0xFFFF;
+        case 0:
+            return word & 0xFFFF;
+        case 1:
+            return word & 0xFF;
+        case 2:
+            return crc;
+        default:
+            return (0x10000 - (word & 0xFFFF)) & 0xFFFF;
         }
     }
     unsigned stored(std::size_t i) {
@@ -261,7 +266,7 @@ void ChecksumProperty::runCase(std::uint64_t seed) {
         for (int t = random.between(0, 3); t > 0; --t) {
             const Declared& near = layout[static_cast<std::size_t>(random.below(static_cast<int>(layout.size())))];
             const int base = near.port == layout[i].port && random.chance(80) ? random.between(near.start, near.end)
-                                                                               : random.between(0, 0xFF);
+                                                                              : random.between(0, 0xFF);
             const auto id = static_cast<std::uint16_t>(tokens.size() + 1);
             const bool string = random.chance(30);
             token_test::D4Entry entry{id, static_cast<std::uint8_t>(base),
@@ -273,10 +278,9 @@ void ChecksumProperty::runCase(std::uint64_t seed) {
         const token_test::ChecksumDeclaration declared{
             static_cast<std::uint8_t>(layout[i].type), static_cast<std::uint8_t>(layout[i].start),
             static_cast<std::uint8_t>(layout[i].end), static_cast<std::uint8_t>(layout[i].location)};
-        const Bytes structure = token_test::cmosTokenStructure(static_cast<std::uint16_t>(0xD400 + i),
-                                                               static_cast<std::uint16_t>(layout[i].port),
-                                                               static_cast<std::uint16_t>(layout[i].port + 1),
-                                                               declared, entries);
+        const Bytes structure = token_test::cmosTokenStructure(
+            static_cast<std::uint16_t>(0xD400 + i), static_cast<std::uint16_t>(layout[i].port),
+            static_cast<std::uint16_t>(layout[i].port + 1), declared, entries);
         bytes.insert(bytes.end(), structure.begin(), structure.end());
     }
     const Bytes end = smbios_test::endOfTable();
@@ -289,7 +293,8 @@ void ChecksumProperty::runCase(std::uint64_t seed) {
     model.settle();
     auto load = [&] {
         for (const int port : kPorts) {
-            for (int offset = 0; offset < 256; ++offset) cmos.at(static_cast<std::uint32_t>(port), static_cast<std::uint32_t>(offset)) = model.at(port, offset);
+            for (int offset = 0; offset < 256; ++offset)
+                cmos.at(static_cast<std::uint32_t>(port), static_cast<std::uint32_t>(offset)) = model.at(port, offset);
         }
     };
     load();
@@ -299,8 +304,7 @@ void ChecksumProperty::runCase(std::uint64_t seed) {
     auto& observers = table.checksumObservers();
     ASSERT_EQ(observers.size(), layout.size());
     for (std::size_t i = 0; i < layout.size(); ++i) {
-        ASSERT_EQ(observers[i].maintainable(), !model.refused(i))
-            << "checksum " << i << ": " << observers[i].refusal();
+        ASSERT_EQ(observers[i].maintainable(), !model.refused(i)) << "checksum " << i << ": " << observers[i].refusal();
     }
 
     for (int step = 0; step < 10; ++step) {
@@ -386,7 +390,8 @@ void ChecksumProperty::runCase(std::uint64_t seed) {
         }
         for (const int port : kPorts) {
             for (int offset = 0; offset < 256; ++offset) {
-                if (cmos.at(static_cast<std::uint32_t>(port), static_cast<std::uint32_t>(offset)) != model.at(port, offset)) {
+                if (cmos.at(static_cast<std::uint32_t>(port), static_cast<std::uint32_t>(offset)) !=
+                    model.at(port, offset)) {
                     ADD_FAILURE() << std::hex << "byte 0x" << offset << " of port 0x" << port << " is 0x"
                                   << int{cmos.at(static_cast<std::uint32_t>(port), static_cast<std::uint32_t>(offset))}
                                   << ", the model has 0x" << int{model.at(port, offset)};

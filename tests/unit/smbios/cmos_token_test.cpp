@@ -56,8 +56,8 @@ protected:
 TEST_F(CmosTokens, ActivatingABitSetsTheMaskedBitsAndRepairsTheChecksum) {
     cmos.set(kIndex, 0x12, {0x3A});
     cmos.set(kIndex, 0x20, {byteSum(cmos, 0x10, 0x1F)});
-    smbios::TokenTable& table = build({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, kByteChecksum,
-                                                                      {{0x0012, 0x12, 0xF0, 0x05}})});
+    smbios::TokenTable& table = build(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, kByteChecksum, {{0x0012, 0x12, 0xF0, 0x05}})});
     const smbios::IToken& token = *table[0x0012];
     EXPECT_TRUE(token.isBool());
     EXPECT_FALSE(token.isString());
@@ -74,12 +74,11 @@ TEST_F(CmosTokens, DeactivatingFlipsAOneBitSettingOnlyAndRepairsTheChecksum) {
         bool refused;
     };
     const Case cases[] = {
-        {0xFE, 0x01, 0x37, 0x36, false},  // active when bit 0 is set
-        {0xFE, 0x00, 0x36, 0x37, false},  // active when it is clear
-        {0x7F, 0x80, 0xFF, 0x7F, false},
-        {0xFE, 0x01, 0x36, 0x36, false},  // already inactive: written unchanged
-        {0x0F, 0x30, 0x3A, 0, true},      // four bits: the other values are other tokens'
-        {0xFF, 0x00, 0x3A, 0, true},      // no bit at all
+        {0xFE, 0x01, 0x37, 0x36, false},                                   // active when bit 0 is set
+        {0xFE, 0x00, 0x36, 0x37, false},                                   // active when it is clear
+        {0x7F, 0x80, 0xFF, 0x7F, false}, {0xFE, 0x01, 0x36, 0x36, false},  // already inactive: written unchanged
+        {0x0F, 0x30, 0x3A, 0, true},  // four bits: the other values are other tokens'
+        {0xFF, 0x00, 0x3A, 0, true},  // no bit at all
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.andMask));
@@ -97,8 +96,7 @@ TEST_F(CmosTokens, DeactivatingFlipsAOneBitSettingOnlyAndRepairsTheChecksum) {
             EXPECT_FALSE(token.isActive());
         }
         EXPECT_EQ(cmos.at(kIndex, 0x20), byteSum(cmos, 0x10, 0x1F));
-        EXPECT_THROW(dynamic_cast<const smbios::CmosTokenD4&>(*table[0x0013]).deactivate(),
-                     smbios::InvalidAccessMode);
+        EXPECT_THROW(dynamic_cast<const smbios::CmosTokenD4&>(*table[0x0013]).deactivate(), smbios::InvalidAccessMode);
         tokens.reset();
     }
 }
@@ -116,7 +114,9 @@ TEST_F(CmosTokens, NestedChecksumsAreRepairedInnerFirstInAnyDeclarationOrder) {
         for (unsigned offset = start; offset <= end; ++offset) sum += cmos.at(kIndex, offset);
         return sum & 0xFFFF;
     };
-    auto stored = [this](unsigned location) { return cmos.at(kIndex, location) * 256u + cmos.at(kIndex, location + 1); };
+    auto stored = [this](unsigned location) {
+        return cmos.at(kIndex, location) * 256u + cmos.at(kIndex, location + 1);
+    };
     do {
         Bytes page(0x60);
         for (unsigned i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 3);
@@ -138,7 +138,8 @@ TEST_F(CmosTokens, NestedChecksumsAreRepairedInnerFirstInAnyDeclarationOrder) {
         for (smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
             EXPECT_NO_THROW(observer.update(nullptr, &verifyOnly)) << std::hex << observer.checksumLocation();
         }
-        for (const ChecksumDeclaration& each : {a, b, c}) EXPECT_EQ(stored(each.location), wordSum(each.start, each.end));
+        for (const ChecksumDeclaration& each : {a, b, c})
+            EXPECT_EQ(stored(each.location), wordSum(each.start, each.end));
         tokens.reset();
     } while (std::next_permutation(order.begin(), order.end(),
                                    [](const auto& x, const auto& y) { return x.location < y.location; }));
@@ -146,8 +147,8 @@ TEST_F(CmosTokens, NestedChecksumsAreRepairedInnerFirstInAnyDeclarationOrder) {
 
 TEST_F(CmosTokens, StringsNeedRoomForTheirClosingZero) {
     cmos.set(kIndex, 0x14, {'a', 'b', 0, 'd', 'Z'});
-    smbios::TokenTable& table =
-        build({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{0x0100, 0x14, 0x00, 4}, {0x0101, 0x14, 0, 0}})});
+    smbios::TokenTable& table = build(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{0x0100, 0x14, 0x00, 4}, {0x0101, 0x14, 0, 0}})});
     const smbios::IToken& four = *table[0x0100];
     EXPECT_EQ(four.getStringLength(), 4u);
     EXPECT_EQ(table[0x0101]->getStringLength(), 1u) << "an OR mask of 0 is one byte";
@@ -162,13 +163,14 @@ TEST_F(CmosTokens, StringsNeedRoomForTheirClosingZero) {
         EXPECT_STREQ(error.what(), "called getString() with too small of a buffer.");
     }
     EXPECT_EQ(four.getString(buffer, 5), "ab");
-    EXPECT_EQ(Bytes(buffer, buffer + 6), (Bytes{'a', 'b', 0, 'd', 0, 0xEE})) << "raw bytes, closing zero, rest untouched";
+    EXPECT_EQ(Bytes(buffer, buffer + 6), (Bytes{'a', 'b', 0, 'd', 0, 0xEE}))
+        << "raw bytes, closing zero, rest untouched";
 }
 
 TEST_F(CmosTokens, SetStringCutsOrPadsToTheLengthAndRepairsTheChecksumOnce) {
     cmos.set(kIndex, 0x10, {1, 2, 3, 4, 5, 6, 7});
-    smbios::TokenTable& table =
-        build({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, kByteChecksum, {{0x0200, 0x11, 0x00, 4}})});
+    smbios::TokenTable& table = build(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, kByteChecksum, {{0x0200, 0x11, 0x00, 4}})});
     const smbios::IToken& token = *table[0x0200];
     const std::string longer = "WXYZ-too-long";
     token.setString(reinterpret_cast<const std::uint8_t*>(longer.data()), longer.size());

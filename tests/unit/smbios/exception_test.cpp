@@ -28,11 +28,16 @@ std::vector<ExpansionCase> expansionCases() {
     return {
         {"no placeholder", "plain text", {}, {}, "plain text"},
         {"empty template", "", {}, {}, ""},
-        {"two string placeholders", "Unable to open memory. File: %(file)s, OS Error: %(err)s",
-         {{"file", "a.img"}, {"err", "No such file"}}, {},
+        {"two string placeholders",
+         "Unable to open memory. File: %(file)s, OS Error: %(err)s",
+         {{"file", "a.img"}, {"err", "No such file"}},
+         {},
          "Unable to open memory. File: a.img, OS Error: No such file"},
-        {"integer placeholder", "Entry Point Length field is at least 0x1f : %(eps_length)i", {},
-         {{"eps_length", 16}}, "Entry Point Length field is at least 0x1f : 16"},
+        {"integer placeholder",
+         "Entry Point Length field is at least 0x1f : %(eps_length)i",
+         {},
+         {{"eps_length", 16}},
+         "Entry Point Length field is at least 0x1f : 16"},
         {"doubled percent", "100%% sure", {}, {}, "100% sure"},
         {"four percents", "%%%%", {}, {}, "%%"},
         {"doubled percent before a placeholder", "%%(file)s", {{"file", "x"}}, {}, "%(file)s"},
@@ -55,7 +60,10 @@ std::vector<ExpansionCase> expansionCases() {
         {"unset string", "[%(missing)s]", {}, {{"missing", 1}}, "[%(missing)s]"},
         {"unset integer", "[%(missing)i]", {{"missing", "x"}}, {}, "[%(missing)i]"},
         {"empty value", "[%(s)s]", {{"s", ""}}, {}, "[]"},
-        {"self reference is bounded", "%(x)s", {{"x", "a%(x)s"}}, {},
+        {"self reference is bounded",
+         "%(x)s",
+         {{"x", "a%(x)s"}},
+         {},
          std::string(smbios::kMaxPlaceholderReplacements, 'a') + "%(x)s"},
     };
 }
@@ -125,16 +133,15 @@ constexpr bool allBelow() {
 }
 static_assert(allBelow<smbios::SmbiosException, smbios::DataOutOfBounds, smbios::ParameterException,
                        smbios::ParseException, smbios::StringUnavailable>());
-static_assert(allBelow<smbios::TokenException, smbios::DerefNullPointer, smbios::InvalidAccessMode,
-                       smbios::InvalidChecksum, smbios::InvalidTokenTableMode, smbios::NeedAuthentication,
-                       smbios::ParameterError>());
+static_assert(
+    allBelow<smbios::TokenException, smbios::DerefNullPointer, smbios::InvalidAccessMode, smbios::InvalidChecksum,
+             smbios::InvalidTokenTableMode, smbios::NeedAuthentication, smbios::ParameterError>());
 static_assert(allBelow<memory::MemoryException, memory::AccessError, memory::OutOfBounds>());
-static_assert(allBelow<smi::SmiException, smi::InvalidSmiMode, smi::ParameterError,
-                       smi::PasswordVerificationFailed, smi::SmiExecutedWithError, smi::UnhandledSmi,
-                       smi::UnsupportedSmi>());
-static_assert(allBelow<smbios::IException, smbios::InternalError, smbios::NotImplemented,
-                       smbios::SmbiosException, smbios::TokenException, memory::MemoryException,
-                       cmos::CmosException, smi::SmiException, smbios::Exception<smbios::IException>>());
+static_assert(allBelow<smi::SmiException, smi::InvalidSmiMode, smi::ParameterError, smi::PasswordVerificationFailed,
+                       smi::SmiExecutedWithError, smi::UnhandledSmi, smi::UnsupportedSmi>());
+static_assert(allBelow<smbios::IException, smbios::InternalError, smbios::NotImplemented, smbios::SmbiosException,
+                       smbios::TokenException, memory::MemoryException, cmos::CmosException, smi::SmiException,
+                       smbios::Exception<smbios::IException>>());
 static_assert(!std::is_base_of_v<smbios::SmbiosException, smbios::InternalError>);
 
 }  // namespace

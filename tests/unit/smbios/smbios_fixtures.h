@@ -147,8 +147,7 @@ class GivenTableStrategy : public smbios::SmbiosStrategy {
 public:
     GivenTableStrategy(Bytes table, std::uint16_t declaredLength)
         : table_(std::move(table)), declaredLength_(declaredLength) {}
-    explicit GivenTableStrategy(Bytes table)
-        : GivenTableStrategy(table, static_cast<std::uint16_t>(table.size())) {}
+    explicit GivenTableStrategy(Bytes table) : GivenTableStrategy(table, static_cast<std::uint16_t>(table.size())) {}
 
     bool getSmbiosTable(smbios::TableBuffer& table, smbios::SmbiosEntryPoint& entryPoint, bool) override {
         ++calls;

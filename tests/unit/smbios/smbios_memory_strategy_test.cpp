@@ -72,8 +72,8 @@ TEST(MemoryStrategy, SearchRange) {
         std::uint32_t address;
         bool found;
     };
-    for (const Row& row : {Row{0xE0000, true}, Row{0xF0008, false}, Row{0xE0001, false}, Row{0xFFFD0, true},
-                           Row{0xFFFE0, false}}) {
+    for (const Row& row :
+         {Row{0xE0000, true}, Row{0xF0008, false}, Row{0xE0001, false}, Row{0xFFFD0, true}, Row{0xFFFE0, false}}) {
         SCOPED_TRACE(row.address);
         VectorMemoryScope memory;
         memory.place(row.address, entryPoint(0x20000, 0x40, 2));
@@ -112,10 +112,12 @@ TEST(MemoryStrategy, LengthByteDecidesTheChecksumRangeAndTheLengthCheck) {
         const char* failure;
     };
     for (const Row& row : {Row{0x1F, "<no error>"},
-                           Row{0x1E, "validation of table entry point failed\n"
-                                     "Entry Point Length field is at least 0x1f : 30\n"},
-                           Row{0x00, "validation of table entry point failed\n"
-                                     "Entry Point Length field is at least 0x1f : 0\n"}}) {
+                           Row{0x1E,
+                               "validation of table entry point failed\n"
+                               "Entry Point Length field is at least 0x1f : 30\n"},
+                           Row{0x00,
+                               "validation of table entry point failed\n"
+                               "Entry Point Length field is at least 0x1f : 0\n"}}) {
         SCOPED_TRACE(static_cast<int>(row.length));
         Bytes ep = entryPoint(0x20000, 0x40, 2);
         ep[0x05] = row.length;

@@ -57,58 +57,87 @@ TEST(TableWalk, VisitsEveryStructureUpToTheEndOfTable) {
 struct MalformedTable {
     const char* label;
     Bytes bytes;
-    int declaredLength;        // -1: the bytes' own length
-    std::vector<int> types;    // what the walk visits
-    const char* lastString;    // string 1 of the last item visited (null: not checked)
+    int declaredLength;      // -1: the bytes' own length
+    std::vector<int> types;  // what the walk visits
+    const char* lastString;  // string 1 of the last item visited (null: not checked)
     bool lastHasOnlyOneString;
-    int zeroAt;                // >= 0: 4 bytes read there from the last item are zeros
+    int zeroAt;  // >= 0: 4 bytes read there from the last item are zeros
 };
 
 const Bytes kSystemInformation = structure(1, 1, Bytes(0x17, 0), {"Quor"});
 
 const MalformedTable kMalformedTables[] = {
     {"an end-of-table structure first ends the walk",
-     join({endOfTable(), structure(1, 1, {1}, {"Quor"})}), -1, {127}, nullptr, false, -1},
+     join({endOfTable(), structure(1, 1, {1}, {"Quor"})}),
+     -1,
+     {127},
+     nullptr,
+     false,
+     -1},
     {"a header that just fits before the end is a structure",
      join({structure(2, 2, {}),
            {0x05,           // type 5
             0x04,           // length: the header alone
             0x05, 0x00}}),  // handle 0005h; no string set: the table ends here
-     -1, {2, 5}, nullptr, false, -1},
+     -1,
+     {2, 5},
+     nullptr,
+     false,
+     -1},
     {"a header cut short by the end is not",
      join({structure(2, 2, {}),
-           {0x05,           // type 5
-            0x04,           // length
-            0x05}}),        // half a handle
-     -1, {2}, nullptr, false, -1},
+           {0x05,     // type 5
+            0x04,     // length
+            0x05}}),  // half a handle
+     -1,
+     {2},
+     nullptr,
+     false,
+     -1},
     {"a table too short for any header holds no structure",
-     {0x01,                 // type 1
-      0x04,                 // length
-      0x00},                // half a handle
-     -1, {}, nullptr, false, -1},
+     {0x01,   // type 1
+      0x04,   // length
+      0x00},  // half a handle
+     -1,
+     {},
+     nullptr,
+     false,
+     -1},
     {"a declared length beyond the delivered bytes ends at the bytes",
      join({kSystemInformation,
-           {0x03,                     // type 3
-            0x05,                     // length: header and one byte
-            0x03, 0x00,               // handle 0003h
-            0x01,                     // string 1
+           {0x03,                                       // type 3
+            0x05,                                       // length: header and one byte
+            0x03, 0x00,                                 // handle 0003h
+            0x01,                                       // string 1
             'u', 'n', 'c', 'l', 'o', 's', 'e', 'd'}}),  // its string, without a NUL
-     5000, {1, 3}, "unclosed", true, -1},
+     5000,
+     {1, 3},
+     "unclosed",
+     true,
+     -1},
     {"a structure unclosed at the table's end is cut there",
      join({kSystemInformation,
-           {0x03,                     // type 3
-            0x05,                     // length
-            0x03, 0x00,               // handle 0003h
-            0x01,                     // string 1
-            'a', 'b', 'c'}}),         // its string runs into the end of the table
-     -1, {1, 3}, "abc", true, -1},
+           {0x03,              // type 3
+            0x05,              // length
+            0x03, 0x00,        // handle 0003h
+            0x01,              // string 1
+            'a', 'b', 'c'}}),  // its string runs into the end of the table
+     -1,
+     {1, 3},
+     "abc",
+     true,
+     -1},
     {"a formatted area that claims more than the table holds reads as zeros",
      join({kSystemInformation,
-           {0x09,                     // type 9
-            0x40,                     // length 40h: far past the table's end
-            0x09, 0x00,               // handle 0009h
-            0x07}}),                  // the one formatted byte there is
-     -1, {1, 9}, nullptr, false, 0x3C},
+           {0x09,        // type 9
+            0x40,        // length 40h: far past the table's end
+            0x09, 0x00,  // handle 0009h
+            0x07}}),     // the one formatted byte there is
+     -1,
+     {1, 9},
+     nullptr,
+     false,
+     0x3C},
 };
 
 TEST(TableWalk, MalformedTables) {
@@ -267,10 +296,12 @@ TEST(TableErrors, WhenEveryStrategyFailsTheyAreDropped) {
     smbios::SmbiosTable table(std::move(strategies), false);
     strategy->fails = true;
     const int callsBefore = smbios_test::GivenTableStrategy::allCalls;
-    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table.loadTable(); }),
+              "Could not instantiate SMBIOS table.");
     EXPECT_EQ(smbios_test::GivenTableStrategy::allCalls, callsBefore + 1);
     // The strategies are gone; a second load fails at once, asking none.
-    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table.loadTable(); }), "Could not instantiate SMBIOS table.");
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { table.loadTable(); }),
+              "Could not instantiate SMBIOS table.");
     EXPECT_EQ(smbios_test::GivenTableStrategy::allCalls, callsBefore + 1);
     // The table read before stays readable.
     EXPECT_EQ(table.begin()->type(), 0);
@@ -326,8 +357,8 @@ TEST(TextOutput, ItemsAndTables) {
     EXPECT_EQ(whole.str(),
               "\nSMBIOS table \n\tversion    : 2.8\n\taddress    : 0\n\tlength     : " + std::to_string(bytes.size()) +
                   "\n\tnum structs: 42\n\n"
-              "Handle 0x001f\n\tDMI type 0xda, 6 bytes.\n\n"
-              "Handle 0x0100\n\tDMI type 0x7f, 4 bytes.\n\n");
+                  "Handle 0x001f\n\tDMI type 0xda, 6 bytes.\n\n"
+                  "Handle 0x0100\n\tDMI type 0x7f, 4 bytes.\n\n");
 }
 
 // The printed forms set the formatting they need and hand the caller's back.

@@ -24,8 +24,8 @@ using smbios_test::tableOf;
 // The maker's structure carrying the system identifier: byte 6, and the
 // 16-bit form at offset 8 (low byte first).
 Bytes systemIdStructure(std::uint8_t narrow, std::uint16_t wide = 0) {
-    return structure(0xD0, 0xD000, {0x01, 0x00, narrow, 0x00, static_cast<std::uint8_t>(wide),
-                                    static_cast<std::uint8_t>(wide >> 8)});
+    return structure(0xD0, 0xD000,
+                     {0x01, 0x00, narrow, 0x00, static_cast<std::uint8_t>(wide), static_cast<std::uint8_t>(wide >> 8)});
 }
 
 // A CMOS token structure: ports 0x72/0x73, checksum type at offset 8, no tokens.
@@ -52,9 +52,8 @@ TEST(SystemId, ReadFromTheFirstD0Structure) {
         {"0xFE: the 16-bit form", join({systemIdStructure(0xFE, 0x1234), endOfTable()}), 0x1234},
         {"the first of two", join({systemIdStructure(0x11), systemIdStructure(0x22), endOfTable()}), 0x11},
         {"too short for byte 6", join({structure(0xD0, 0xD000, {0x01, 0x00}), endOfTable()}), 0},
-        {"0xFE, too short for the 16-bit form", join({structure(0xD0, 0xD000, {0x01, 0x00, 0xFE, 0x00, 0x34}),
-                                                      endOfTable()}),
-         0xFE},
+        {"0xFE, too short for the 16-bit form",
+         join({structure(0xD0, 0xD000, {0x01, 0x00, 0xFE, 0x00, 0x34}), endOfTable()}), 0xFE},
     };
     for (const SystemIdCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -55,9 +55,9 @@ class SmiTokens : public ::testing::Test {
 protected:
     SmiTokens()
         : bytes(join({smbios_test::systemInformation(1, {"Maker"}),
-                      smi_test::callingInterfaceStructure(0xDA00, 0x00B2, 0x8D,
-                                                          {{0x0010, 0x0031, 0x0001}, {0x0011, 0x0031, 0x0000},
-                                                           {0x0041, 0x0142, 0x0002}}),
+                      smi_test::callingInterfaceStructure(
+                          0xDA00, 0x00B2, 0x8D,
+                          {{0x0010, 0x0031, 0x0001}, {0x0011, 0x0031, 0x0000}, {0x0041, 0x0142, 0x0002}}),
                       smbios_test::endOfTable()})),
           given(bytes) {
         table = std::make_unique<smbios::TokenTable>(*smbios::SmbiosFactory::getFactory()->getSingleton());

@@ -109,8 +109,7 @@ TEST(StructureString, ReportsWhyThereIsNoString) {
     };
     EXPECT_EQ(failure(3, 4), "Programmer error: attempt to dereference a Null iterator.");
     EXPECT_EQ(failure(1, 4), "String does not exist.");
-    EXPECT_EQ(failure(1, 0x1B),
-              "Attempt to access data outside the length of header. offset : 27, header_length : 33");
+    EXPECT_EQ(failure(1, 0x1B), "Attempt to access data outside the length of header. offset : 27, header_length : 33");
     EXPECT_EQ(failure(2, 4), "<plain exception>");
 }
 

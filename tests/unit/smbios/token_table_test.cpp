@@ -70,12 +70,11 @@ Bytes serverLikeTable() {
     d5.location = 0x60;
     d5.checksumLocation = 0x68;
     Bytes table = ordinaryStructures();
-    const Bytes tokenStructures =
-        join({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {0, 0x40, 0x4F, 0x50}, bank1),
-              token_test::cmosTokenStructure(0xD401, 0x72, 0x73, {1, 0x10, 0x2F, 0x30}, bank2),
-              token_test::cmosTokenStructure(0xD402, 0x70, 0x71, {}, {}),
-              token_test::protectedStringStructure(d5),
-              smi_test::callingInterfaceStructure(0xDA00, 0xB2, 0x8D, smiEntries)});
+    const Bytes tokenStructures = join(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {0, 0x40, 0x4F, 0x50}, bank1),
+         token_test::cmosTokenStructure(0xD401, 0x72, 0x73, {1, 0x10, 0x2F, 0x30}, bank2),
+         token_test::cmosTokenStructure(0xD402, 0x70, 0x71, {}, {}), token_test::protectedStringStructure(d5),
+         smi_test::callingInterfaceStructure(0xDA00, 0xB2, 0x8D, smiEntries)});
     // Token structures sit between the ordinary ones, as firmware places them.
     const std::size_t middle = table.size() / 2;
     auto table0 = smbios_test::tableOf(table);
@@ -119,10 +118,9 @@ TEST(TokenTable, BuildsEveryTokenOfAServerLikeTableInStructureOrder) {
 
 TEST(TokenTable, LooksUpByIdAcrossDuplicates) {
     CmosImage cmos;
-    const auto smbiosTable = smbios_test::tableOf(
-        join({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{7, 0x10, 0xFE, 1}, {8, 0x11, 0xFE, 1}}),
-              token_test::cmosTokenStructure(0xD401, 0x72, 0x73, {}, {{7, 0x20, 0xFE, 1}}),
-              smbios_test::endOfTable()}));
+    const auto smbiosTable = smbios_test::tableOf(join(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{7, 0x10, 0xFE, 1}, {8, 0x11, 0xFE, 1}}),
+         token_test::cmosTokenStructure(0xD401, 0x72, 0x73, {}, {{7, 0x20, 0xFE, 1}}), smbios_test::endOfTable()}));
     smbios::TokenTable table(*smbiosTable);
     auto it = table[7];
     EXPECT_EQ(it->getItemRef().handle(), 0xD400);
@@ -192,10 +190,10 @@ TEST(TokenTable, ForeignLayoutsOfTheSameTypesStillBuild) {
 
 TEST(TokenTableFactory, CachesTheFirstTableAndRefusesUnknownModes) {
     CmosImage cmos;
-    smi_test::GivenSmbiosTable given(
-        join({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{1, 0x10, 0xFE, 1}}), smbios_test::endOfTable()}));
-    const auto other = smbios_test::tableOf(
-        join({token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{2, 0x10, 0xFE, 1}}), smbios_test::endOfTable()}));
+    smi_test::GivenSmbiosTable given(join(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{1, 0x10, 0xFE, 1}}), smbios_test::endOfTable()}));
+    const auto other = smbios_test::tableOf(join(
+        {token_test::cmosTokenStructure(0xD400, 0x70, 0x71, {}, {{2, 0x10, 0xFE, 1}}), smbios_test::endOfTable()}));
     smbios::TokenTableFactory* factory = smbios::TokenTableFactory::getFactory();
     smbios::ITokenTable* shared = factory->getSingleton();  // from the shared SMBIOS table
     EXPECT_EQ(shared->begin()->getType(), 1);

@@ -43,9 +43,9 @@ TEST(SetupCallingInterfaceSmi, NeedsTheCommandPortAndCode) {
                         "SMBIOS).");
     // Six formatted bytes, but strings behind them: the copy is long enough,
     // the header is not, and the code must not be read from the strings.
-    expectInternalError(join({smbios_test::structure(0xDA, 0xDA00, {0xB2, 0x00}, {"string set"}),
-                              smbios_test::endOfTable()}),
-                        "Internal error. Possible BIOS problem: length of 0xDA structure is too short.");
+    expectInternalError(
+        join({smbios_test::structure(0xDA, 0xDA00, {0xB2, 0x00}, {"string set"}), smbios_test::endOfTable()}),
+        "Internal error. Possible BIOS problem: length of 0xDA structure is too short.");
 }
 
 // Lengths 7 to 10 hold the port and the code but no token entry; the first
@@ -55,9 +55,9 @@ TEST(SetupCallingInterfaceSmi, AFirstStructureWithoutEntriesServes) {
         SCOPED_TRACE("length " + std::to_string(7 + extra));
         Bytes formatted{0xB2, 0x00, 0x8D};
         formatted.resize(3 + extra, 0);
-        smi_test::GivenSmbiosTable given(join({smbios_test::structure(0xDA, 0xDA00, formatted, {"string set"}),
-                                               callingInterfaceStructure(0xDA01, 0x0999, 0x11, {}),
-                                               smbios_test::endOfTable()}));
+        smi_test::GivenSmbiosTable given(
+            join({smbios_test::structure(0xDA, 0xDA00, formatted, {"string set"}),
+                  callingInterfaceStructure(0xDA01, 0x0999, 0x11, {}), smbios_test::endOfTable()}));
         smi_test::ScriptedSmi firmware([](FirmwareCall& call) { call.results = {0, 0, 0, 0}; });
         std::uint32_t results[4] = {};
         smi::doSimpleCallingInterfaceSmi(1, 2, kZeroArgs, results);

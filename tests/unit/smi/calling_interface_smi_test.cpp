@@ -217,10 +217,10 @@ TEST(CallingInterfaceStatus, ResultZeroMapsToTheFirmwareErrors) {
                 ADD_FAILURE() << std::hex << c.result0 << " taken as success";
             } catch (const smi::SmiException& error) {
                 EXPECT_STREQ(error.what(), c.message);
-                const bool rightType =
-                    (c.result0 == 0xFFFFFFFD && dynamic_cast<const smi::UnhandledSmi*>(&error)) ||
-                    (c.result0 == 0xFFFFFFFE && dynamic_cast<const smi::UnsupportedSmi*>(&error)) ||
-                    (c.result0 == 0xFFFFFFFF && dynamic_cast<const smi::SmiExecutedWithError*>(&error));
+                const bool rightType = (c.result0 == 0xFFFFFFFD && dynamic_cast<const smi::UnhandledSmi*>(&error)) ||
+                                       (c.result0 == 0xFFFFFFFE && dynamic_cast<const smi::UnsupportedSmi*>(&error)) ||
+                                       (c.result0 == 0xFFFFFFFF &&
+                                        dynamic_cast<const smi::SmiExecutedWithError*>(&error));
                 EXPECT_TRUE(rightType) << std::hex << c.result0;
             }
         }

@@ -133,7 +133,8 @@ public:
         if (ScriptedFirmware::handler) ScriptedFirmware::handler(call);
         ScriptedFirmware::calls.push_back(call);
         for (int i = 0; i < 4; ++i) {
-            for (int b = 0; b < 4; ++b) image_[16 + 20 + 4 * i + b] = static_cast<std::uint8_t>(call.results[i] >> (8 * b));
+            for (int b = 0; b < 4; ++b)
+                image_[16 + 20 + 4 * i + b] = static_cast<std::uint8_t>(call.results[i] >> (8 * b));
         }
         std::copy(call.data.begin(), call.data.end(), image_.begin() + 52);
     }

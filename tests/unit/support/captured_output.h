@@ -12,17 +12,17 @@
 #include <string>
 
 #ifdef _WIN32
-#include <io.h>
-#define VELMORA_DUP _dup
-#define VELMORA_DUP2 _dup2
-#define VELMORA_CLOSE _close
-#define VELMORA_FILENO _fileno
+#  include <io.h>
+#  define VELMORA_DUP _dup
+#  define VELMORA_DUP2 _dup2
+#  define VELMORA_CLOSE _close
+#  define VELMORA_FILENO _fileno
 #else
-#include <unistd.h>
-#define VELMORA_DUP dup
-#define VELMORA_DUP2 dup2
-#define VELMORA_CLOSE close
-#define VELMORA_FILENO fileno
+#  include <unistd.h>
+#  define VELMORA_DUP dup
+#  define VELMORA_DUP2 dup2
+#  define VELMORA_CLOSE close
+#  define VELMORA_FILENO fileno
 #endif
 
 #include "tests/unit/support/temp_path.h"
@@ -32,8 +32,7 @@ namespace test_support {
 class CapturedOutput {
 public:
     // `stream` is stdout or stderr.
-    explicit CapturedOutput(std::FILE* stream)
-        : stream_(stream), file_("output", TempPath::Kind::File, ".txt") {
+    explicit CapturedOutput(std::FILE* stream) : stream_(stream), file_("output", TempPath::Kind::File, ".txt") {
         std::fflush(stream_);
         saved_ = VELMORA_DUP(VELMORA_FILENO(stream_));
         std::FILE* capture = std::fopen(file_.string().c_str(), "wb");

@@ -55,8 +55,8 @@ int scriptedGetPMInfo(int requesterId, PMInfo** out) {
 int scriptedFreePMInfo(PMInfo* info) {
     ++library.freed;
     if (info == nullptr) return 0;
-    for (char* text : {info->brandName, info->defaultBrandName, info->dataLocation, info->ipmiError,
-                       info->manufacturerName})
+    for (char* text :
+         {info->brandName, info->defaultBrandName, info->dataLocation, info->ipmiError, info->manufacturerName})
         delete[] text;
     delete info;
     return 0;
@@ -112,8 +112,8 @@ protected:
     }
 
     NoShell shell;
-    test_support::ScopedSeam<const pmquery::CollectorEntryPoints*> librarySeam{pmquery::setCollectorEntryPointsForTesting,
-                                                                            &kScriptedLibrary};
+    test_support::ScopedSeam<const pmquery::CollectorEntryPoints*> librarySeam{
+        pmquery::setCollectorEntryPointsForTesting, &kScriptedLibrary};
     test_support::ScopedSeam<pmquery::ShellOperations*> shellSeam{pmquery::setShellOperationsForTesting, &shell};
     test_support::TempPath folder{"pmquery-test"};
 };
@@ -144,8 +144,8 @@ TEST_F(PMQueryTest, RequesterIdIsReadAsHexadecimal) {
         const char* argument;
         int requester;
     };
-    for (const Row& row : {Row{"0x6", 6}, Row{"6", 6}, Row{"10", 16}, Row{"  a", 10}, Row{"6zz", 6},
-                           Row{"0XfF", 255}}) {
+    for (const Row& row :
+         {Row{"0x6", 6}, Row{"6", 6}, Row{"10", 16}, Row{"  a", 10}, Row{"6zz", 6}, Row{"0XfF", 255}}) {
         SCOPED_TRACE(row.argument);
         library.requesters.clear();
         EXPECT_EQ(run({row.argument}).exitCode, 1);
@@ -288,8 +288,8 @@ TEST(ReportWithoutRecord, BothDestinationsRefuseANullRecord) {
 
 TEST_F(PMQueryTest, ParentDirectoryCheckTakesOnlyTheLastBackslash) {
     const fs::path existing = folder.path();
-    EXPECT_TRUE(pmquery::parentDirectoryExists("report.txt"));          // the current directory
-    EXPECT_FALSE(pmquery::parentDirectoryExists("\\report.txt"));       // empty folder part
+    EXPECT_TRUE(pmquery::parentDirectoryExists("report.txt"));     // the current directory
+    EXPECT_FALSE(pmquery::parentDirectoryExists("\\report.txt"));  // empty folder part
     EXPECT_FALSE(pmquery::parentDirectoryExists("no-such-folder-here\\report.txt"));
     EXPECT_TRUE(pmquery::parentDirectoryExists((existing.string() + "\\report.txt").c_str()));
     // Forward slashes are not folder separators for the check.

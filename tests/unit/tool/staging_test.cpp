@@ -50,20 +50,19 @@ TEST_F(StagingPlanTest, DebrandAndStringRebrandCopyTheArchiveFromTheCurrentDirec
     for (int brandStatus : {1, 2, 7, -1}) {
         SCOPED_TRACE(brandStatus);
         shell.log.clear();
-        EXPECT_EQ(stage(brandStatus, "C:/\\quor/\\qep"),
-                  (std::vector<std::string>{
-                      "mkdir C:\\quor\\vix\\customization",
-                      "copy D:\\tool\\lib\\debranded_images.jar -> C:\\quor\\vix\\customization"}));
+        EXPECT_EQ(
+            stage(brandStatus, "C:/\\quor/\\qep"),
+            (std::vector<std::string>{"mkdir C:\\quor\\vix\\customization",
+                                      "copy D:\\tool\\lib\\debranded_images.jar -> C:\\quor\\vix\\customization"}));
     }
 }
 
 TEST_F(StagingPlanTest, CompleteRebrandCopiesImagesAndLogoFromTheDataLocation) {
     EXPECT_EQ(stage(3, "C:/\\quor/\\qep"),
-              (std::vector<std::string>{
-                  "mkdir C:\\quor\\vix\\customization\\etc\\images",
-                  "copy C:/\\quor/\\qep\\images\\* -> C:\\quor\\vix\\customization\\etc\\images",
-                  "mkdir C:\\quor\\vix\\customization\\images",
-                  "copy C:/\\quor/\\qep\\logo.gif -> C:\\quor\\vix\\customization\\images"}));
+              (std::vector<std::string>{"mkdir C:\\quor\\vix\\customization\\etc\\images",
+                                        "copy C:/\\quor/\\qep\\images\\* -> C:\\quor\\vix\\customization\\etc\\images",
+                                        "mkdir C:\\quor\\vix\\customization\\images",
+                                        "copy C:/\\quor/\\qep\\logo.gif -> C:\\quor\\vix\\customization\\images"}));
 }
 
 TEST_F(StagingPlanTest, PathsBeyondTheLimitAreNeitherBuiltNorCopied) {
@@ -165,8 +164,8 @@ TEST_F(RealStagingTest, CompleteRebrandCopiesImagesWithSubfoldersAndTheLogo) {
 TEST_F(RealStagingTest, NothingToCopyIsSilent) {
     test_support::captureStdout();
     test_support::captureStderr();
-    stage(1, "");                                       // no lib\debranded_images.jar
-    stage(3, (work / "nothing-fetched").string());      // no images, no logo
+    stage(1, "");                                   // no lib\debranded_images.jar
+    stage(3, (work / "nothing-fetched").string());  // no images, no logo
     EXPECT_EQ(test_support::capturedStdout(), "");
     EXPECT_EQ(test_support::capturedStderr(), "");
     EXPECT_FALSE(fs::exists(customization() / "debranded_images.jar"));
