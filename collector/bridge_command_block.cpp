@@ -2,27 +2,21 @@
 
 #include <cstring>
 
+#include "layout/little_endian.h"
+
 namespace collector {
 
-namespace {
-
-void putLittleEndian(uint8_t* at, uint32_t value, size_t size) {
-    for (size_t i = 0; i < size; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-}  // namespace
-
 void fillEndSessionBlock(BridgeCommandBlock& block, uint16_t sessionHandle) {
+    namespace field = layout::bridge_command_block;
     std::memset(block.bytes, 0, sizeof block.bytes);
-    uint8_t* b = block.bytes;
-    putLittleEndian(b + 16, 11, 4);
-    putLittleEndian(b + 20, 0x20, 2);  // responder address of the controller
-    putLittleEndian(b + BridgeCommandBlock::kRequestLengthOffset, 7, 4);
-    putLittleEndian(b + BridgeCommandBlock::kResponseLengthOffset, 5, 4);
-    b[32] = 0xC0;  // network function 30h (OEM) shifted left by two, LUN 0
-    b[33] = 0xA2;  // end repository session
-    b[34] = 0x01;
-    putLittleEndian(b + 35, sessionHandle, 2);
+    layout::write32(block.bytes, field::kFixedValue, 11);
+    layout::write16(block.bytes, field::kResponderAddress, 0x20);  // the controller
+    layout::write32(block.bytes, field::kRequestLength, 7);
+    layout::write32(block.bytes, field::kResponseLength, 5);
+    block.bytes[field::kRequest] = 0xC0;  // network function 30h (OEM) shifted left by two, LUN 0
+    block.bytes[field::kCommand] = 0xA2;  // end repository session
+    block.bytes[field::kFirstData] = 0x01;
+    layout::write16(block.bytes, field::kSessionHandle, sessionHandle);
 }
 
 }  // namespace collector

@@ -5,20 +5,17 @@
 #include <cstdint>
 
 #include "collector/bridge/bridge_interface.h"
+#include "layout/bridge_command_block.h"
 
 namespace collector {
 
-// The 72-byte raw request block of the bridge library's raw command export;
-// the bridge writes its response into the same block. Multi-byte values are
-// little-endian whatever the host.
+// The raw request block of the bridge library's raw command export; its
+// fields are those of layout/bridge_command_block.h.
 struct BridgeCommandBlock {
     static constexpr size_t kSize = bridge::kCommandBlockSize;
-    static constexpr size_t kRequestLengthOffset = 24;
-    static constexpr size_t kResponseLengthOffset = 28;
-    static constexpr size_t kRequestOffset = 32;
-    static constexpr size_t kEndSessionStatusOffset = 34;
     uint8_t bytes[kSize];
 };
+static_assert(BridgeCommandBlock::kSize == layout::bridge_command_block::kSize, "one size of the block");
 static_assert(sizeof(BridgeCommandBlock) == bridge::kCommandBlockSize, "the bridge reads the whole block");
 
 // Clears the block and fills it with the request that ends the repository

@@ -8,6 +8,7 @@
 #include "collector/bridge_command_block.h"
 #include "collector/command_context.h"
 #include "collector/repository_copy.h"
+#include "layout/little_endian.h"
 
 namespace collector {
 
@@ -16,6 +17,10 @@ namespace {
 // The raw command block is process-wide, as the bridge writes its response
 // into it; it is cleared and filled anew for every call.
 BridgeCommandBlock endSessionBlock;
+
+// The controller's answer to the secure-update request carries the
+// repository session handle here, low byte first.
+constexpr size_t kSessionHandleInResponse = 2;
 
 // The requester id as the bridge takes it: its low 8 bits, zero-extended.
 int32_t requesterArgument() { return commandContext().requesterId & 0xFF; }
@@ -60,7 +65,7 @@ bool endRepositorySession(uint16_t sessionHandle) {
         return false;
     }
     std::fprintf(stderr, "DEBUG:EndSession Status:%d\n",
-                 static_cast<unsigned>(endSessionBlock.bytes[BridgeCommandBlock::kEndSessionStatusOffset]));
+                 static_cast<unsigned>(endSessionBlock.bytes[layout::bridge_command_block::kFirstData]));
     return true;
 }
 
@@ -79,7 +84,7 @@ int retrieveSecureUpdateData(char** dataLocation, char** errorText) {
     }
 
     PMCommandContext& context = commandContext();
-    const uint16_t sessionHandle = static_cast<uint16_t>(context.responseData[2] | (context.responseData[3] << 8));
+    const uint16_t sessionHandle = layout::read16(context.responseData, kSessionHandleInResponse);
     context.sessionHandle = sessionHandle;
 
     if (stagePMFiles(sourcePath, location) == 0) {

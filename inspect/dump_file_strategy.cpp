@@ -12,12 +12,6 @@ namespace {
 // Dumps are a few kilobytes; anything far larger is not one.
 constexpr std::uint64_t kMaxDumpFileSize = 16u << 20;
 
-std::uint64_t little(const std::uint8_t* bytes, unsigned count) {
-    std::uint64_t value = 0;
-    for (unsigned i = count; i-- > 0;) value = value << 8 | bytes[i];
-    return value;
-}
-
 [[noreturn]] void fail(const std::string& message) { throw smbios::ParseExceptionImpl(message); }
 
 [[noreturn]] void failOnFile(const char* message, const std::string& path) {
@@ -30,25 +24,13 @@ std::uint64_t little(const std::uint8_t* bytes, unsigned count) {
 
 void readDumpBin(const std::vector<std::uint8_t>& file, smbios::TableBuffer& table,
                  smbios::SmbiosEntryPoint& entryPoint) {
-    smbios::SmbiosEntryPoint found{};
-    std::uint64_t address = 0;
-    std::uint64_t announced = 0;
-    if (file.size() >= 0x1F && std::memcmp(file.data(), "_SM_", 4) == 0) {
-        std::memcpy(&found, file.data(), file.size() < sizeof found ? file.size() : sizeof found);
-        address = found.tableAddress;
-        announced = found.tableLength;
-    } else if (file.size() >= 0x18 && std::memcmp(file.data(), "_SM3_", 5) == 0) {
-        std::memcpy(found.anchor, "_SM3", 4);
-        found.length = file[0x06];
-        found.majorVersion = file[0x07];
-        found.minorVersion = file[0x08];
-        found.structureCount = smbios::kUnknownStructureCount;
-        address = little(file.data() + 0x10, 8);
-        announced = little(file.data() + 0x0C, 4);
-        found.tableAddress = static_cast<std::uint32_t>(address);
-    } else {
+    smbios::DecodedEntryPoint decoded{};
+    if (!smbios::decodeEntryPoint(file.data(), file.size(), decoded)) {
         fail("Not a dump-bin file: no SMBIOS entry point at its start.");
     }
+    smbios::SmbiosEntryPoint found = decoded.record;
+    const std::uint64_t address = decoded.tableAddress;
+    const std::uint64_t announced = decoded.tableLength;
     if (address >= file.size()) fail("The dump's table address lies beyond the end of the file.");
 
     std::uint64_t length = file.size() - address;

@@ -6,35 +6,16 @@
 #include <iostream>
 #include <sstream>
 
+#include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
-#include "smbios/token_structure.h"
 
 namespace smbios {
 
-using token_detail::FlagsSaver;
-using token_detail::leadingBytes;
-using token_detail::word;
-
 namespace {
 
-// Offsets of the 0xD4 header.
-constexpr std::size_t kD4IndexPort = 4;
-constexpr std::size_t kD4DataPort = 6;
-
-// Offsets of the 0xD5 and 0xD6 structures.
-constexpr std::size_t kD5TokenId = 4;
-constexpr std::size_t kD5Length = 6;
-constexpr std::size_t kD5PasswordProperty = 7;
-constexpr std::size_t kD5Encoding = 8;
-constexpr std::size_t kD5IndexPort = 10;
-constexpr std::size_t kD5DataPort = 12;
-constexpr std::size_t kD5ChecksumType = 14;
-constexpr std::size_t kD5Location = 15;
-constexpr std::size_t kD5ChecksumLocation = 16;
-constexpr std::size_t kD6ChecksumType = 17;
-constexpr std::size_t kD6Start = 18;
-constexpr std::size_t kD6End = 19;
-constexpr std::size_t kD6ChecksumLocation = 20;
+namespace d4 = layout::cmos_token_structure;
+namespace d5 = layout::protected_string_structure;
+namespace d6 = layout::protected_string_with_checksum_structure;
 
 // The string of `length` CMOS bytes from `location`, into the caller's buffer
 // (raw bytes and a closing zero) or a scratch one.
@@ -84,29 +65,20 @@ void addChecksumObserver(std::vector<CmosRWChecksumObserver>& observers, const s
     observers.emplace_back(description, checksumType, indexPort, dataPort, start, end, checksumLocation, accessor);
 }
 
-IToken::~IToken() = default;
-ICmosToken::~ICmosToken() = default;
-ISmiToken::~ISmiToken() = default;
-IProtectedToken::~IProtectedToken() = default;
-
-std::ostream& operator<<(std::ostream& stream, const IToken& token) { return token.streamify(stream); }
-
 // ---- 0xD4 ----
 
 CmosTokenD4::CmosTokenD4(const ISmbiosItem& item, const std::uint8_t entry[kEntrySize], cmos::ICmosRW* accessor)
-    : item_(item.clone()),
-      structure_(leadingBytes<17>(item)),
-      id_(static_cast<std::uint16_t>(entry[0] | (entry[1] << 8))),
-      location_(entry[2]),
-      andMask_(entry[3]),
-      orMask_(entry[4]),
+    : StructureToken(item, "TokenD4", layout::read16(entry, kEntrySize, d4::kEntryId)),
+      location_(entry[d4::kEntryLocation]),
+      andMask_(entry[d4::kEntryAndMask]),
+      orMask_(entry[d4::kEntryOrMask]),
       accessor_(accessor) {}
 
 CmosTokenD4::~CmosTokenD4() = default;
 
-std::string CmosTokenD4::getTokenClass() const { return "TokenD4"; }
+std::uint16_t CmosTokenD4::indexPort() const { return wordAt(d4::kIndexPort); }
 
-std::uint16_t CmosTokenD4::getType() const { return id_; }
+std::uint16_t CmosTokenD4::dataPort() const { return wordAt(d4::kDataPort); }
 
 bool CmosTokenD4::isString() const { return andMask_ == 0; }
 
@@ -114,17 +86,14 @@ bool CmosTokenD4::isBool() const { return andMask_ != 0; }
 
 bool CmosTokenD4::isActive() const {
     if (isString()) throw InvalidAccessModeImpl("tried to call isActive() on a string token.");
-    const std::uint8_t byte = accessor_->readByte(word(structure_, kD4IndexPort), word(structure_, kD4DataPort),
-                                                  location_);
+    const std::uint8_t byte = accessor_->readByte(indexPort(), dataPort(), location_);
     return static_cast<std::uint8_t>(byte & ~andMask_) == orMask_;
 }
 
 void CmosTokenD4::activate() const {
     if (isString()) throw InvalidAccessModeImpl("tried to activate() a string token.");
-    const std::uint16_t indexPort = word(structure_, kD4IndexPort);
-    const std::uint16_t dataPort = word(structure_, kD4DataPort);
-    const std::uint8_t byte = accessor_->readByte(indexPort, dataPort, location_);
-    accessor_->writeByte(indexPort, dataPort, location_, static_cast<std::uint8_t>((byte & andMask_) | orMask_));
+    const std::uint8_t byte = accessor_->readByte(indexPort(), dataPort(), location_);
+    accessor_->writeByte(indexPort(), dataPort(), location_, static_cast<std::uint8_t>((byte & andMask_) | orMask_));
 }
 
 void CmosTokenD4::deactivate() const {
@@ -136,11 +105,9 @@ void CmosTokenD4::deactivate() const {
             "the token's setting has several bits: its other values belong to other tokens, activate one of "
             "those.");
     }
-    const std::uint16_t indexPort = word(structure_, kD4IndexPort);
-    const std::uint16_t dataPort = word(structure_, kD4DataPort);
-    const std::uint8_t byte = accessor_->readByte(indexPort, dataPort, location_);
+    const std::uint8_t byte = accessor_->readByte(indexPort(), dataPort(), location_);
     const auto other = static_cast<std::uint8_t>(~orMask_ & field);
-    accessor_->writeByte(indexPort, dataPort, location_, static_cast<std::uint8_t>((byte & andMask_) | other));
+    accessor_->writeByte(indexPort(), dataPort(), location_, static_cast<std::uint8_t>((byte & andMask_) | other));
 }
 
 unsigned int CmosTokenD4::getStringLength() const {
@@ -150,30 +117,23 @@ unsigned int CmosTokenD4::getStringLength() const {
 
 std::string CmosTokenD4::getString(std::uint8_t* buffer, unsigned int bufferSize) const {
     if (!isString()) throw InvalidAccessModeImpl("tried to call getString() on a bit token.");
-    return readCmosString(accessor_, word(structure_, kD4IndexPort), word(structure_, kD4DataPort), location_,
-                          getStringLength(), buffer, bufferSize, "called getString() with too small of a buffer.");
+    return readCmosString(accessor_, indexPort(), dataPort(), location_, getStringLength(), buffer, bufferSize,
+                          "called getString() with too small of a buffer.");
 }
 
 void CmosTokenD4::setString(const std::uint8_t* bytes, std::size_t length) const {
     if (!isString()) throw InvalidAccessModeImpl("tried to setString() on non-string.");
-    writeCmosString(accessor_, word(structure_, kD4IndexPort), word(structure_, kD4DataPort), location_,
-                    getStringLength(), bytes, length);
+    writeCmosString(accessor_, indexPort(), dataPort(), location_, getStringLength(), bytes, length);
 }
-
-const ISmbiosItem& CmosTokenD4::getItemRef() const { return *item_; }
 
 void CmosTokenD4::getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const {
-    setDetails(indexPort, dataPort, location, word(structure_, kD4IndexPort), word(structure_, kD4DataPort), location_);
+    setDetails(indexPort, dataPort, location, this->indexPort(), this->dataPort(), location_);
 }
 
-std::ostream& CmosTokenD4::streamify(std::ostream& stream) const {
-    FlagsSaver saved(stream);
-    stream << std::hex;
-    stream << "DMI type 0x" << std::setw(2) << static_cast<unsigned>(structure_[0]);
-    stream << "  Handle 0x" << std::setw(4) << word(structure_, 2);
-    stream << "  Index Port 0x" << std::setw(2) << word(structure_, kD4IndexPort);
-    stream << "  Data Port 0x" << std::setw(2) << word(structure_, kD4DataPort);
-    stream << "  Type 0x" << std::setw(4) << id_;
+void CmosTokenD4::printFields(std::ostream& stream) const {
+    stream << "  Index Port 0x" << std::setw(2) << indexPort();
+    stream << "  Data Port 0x" << std::setw(2) << dataPort();
+    stream << "  Type 0x" << std::setw(4) << getType();
     stream << "  Location 0x" << std::setw(2) << static_cast<unsigned>(location_);
     if (isString()) {
         stream << " STRING  Length " << std::dec << std::setw(2) << getStringLength() << std::hex;
@@ -183,76 +143,69 @@ std::ostream& CmosTokenD4::streamify(std::ostream& stream) const {
         stream << "OR(" << std::setw(1) << static_cast<unsigned>(orMask_) << ") ";
         stream << " BITFIELD: " << (isActive() ? 1 : 0);
     }
-    return stream;
 }
 
 // ---- 0xD5 ----
 
 CmosTokenD5::CmosTokenD5(const ISmbiosItem& item, cmos::ICmosRW* accessor,
                          std::vector<CmosRWChecksumObserver>& observers)
-    : item_(item.clone()), structure_(leadingBytes<17>(item)), accessor_(accessor), observers_(observers) {
+    : CmosTokenD5(item, "TokenD5", accessor, observers) {}
+
+CmosTokenD5::CmosTokenD5(const ISmbiosItem& item, std::string tokenClass, cmos::ICmosRW* accessor,
+                         std::vector<CmosRWChecksumObserver>& observers)
+    : StructureToken(item, std::move(tokenClass), 0), accessor_(accessor), observers_(observers) {
+    setId(wordAt(d5::kTokenId));
     // A structure cut short of its checksum fields declares no checksum; one
     // made of the zeros read in their place would rewrite CMOS bytes 0 and 1.
-    if (item.length() <= kD5ChecksumLocation) return;
+    if (item.length() <= d5::kChecksumLocation) return;
     // The checksum of encoded bytes is not kept here; it is listed as none.
     if (isEncoded()) {
-        addChecksumObserver(observers_, description(), structure_[kD5ChecksumType], indexPort(), dataPort(), 0, 0, 0,
+        addChecksumObserver(observers_, description(), byteAt(d5::kChecksumType), indexPort(), dataPort(), 0, 0, 0,
                             accessor_);
         return;
     }
-    const int location = structure_[kD5Location];
+    const int location = byteAt(d5::kLocation);
     // The stored length byte, not the counted one: a zero byte declares an
     // empty range, which never needs repair.
-    const int end = location + structure_[kD5Length] - 1;
-    addChecksumObserver(observers_, description(), structure_[kD5ChecksumType], indexPort(), dataPort(), location, end,
-                        structure_[kD5ChecksumLocation], accessor_);
+    const int end = location + byteAt(d5::kStringLength) - 1;
+    addChecksumObserver(observers_, description(), byteAt(d5::kChecksumType), indexPort(), dataPort(), location, end,
+                        byteAt(d5::kChecksumLocation), accessor_);
 }
 
 CmosTokenD5::~CmosTokenD5() = default;
 
-std::string CmosTokenD5::description() const { return printedForm(*item_); }
+std::string CmosTokenD5::description() const { return printedForm(getItemRef()); }
 
-std::uint16_t CmosTokenD5::indexPort() const { return word(structure_, kD5IndexPort); }
+std::uint16_t CmosTokenD5::indexPort() const { return wordAt(d5::kIndexPort); }
 
-std::uint16_t CmosTokenD5::dataPort() const { return word(structure_, kD5DataPort); }
+std::uint16_t CmosTokenD5::dataPort() const { return wordAt(d5::kDataPort); }
 
-bool CmosTokenD5::isEncoded() const { return word(structure_, kD5Encoding) != 0; }
+bool CmosTokenD5::isEncoded() const { return wordAt(d5::kEncoding) != 0; }
 
 void CmosTokenD5::requireDecoded() const {
     if (isEncoded()) throw NeedAuthenticationImpl("not decoded yet");
 }
 
-std::string CmosTokenD5::getTokenClass() const { return "TokenD5"; }
-
-std::uint16_t CmosTokenD5::getType() const { return word(structure_, kD5TokenId); }
-
-bool CmosTokenD5::isActive() const { throw InvalidAccessModeImpl(); }
-
-void CmosTokenD5::activate() const { throw InvalidAccessModeImpl(); }
-
-bool CmosTokenD5::isString() const { return true; }
-
-bool CmosTokenD5::isBool() const { return false; }
-
-unsigned int CmosTokenD5::getStringLength() const { return structure_[kD5Length] != 0 ? structure_[kD5Length] : 1; }
+unsigned int CmosTokenD5::getStringLength() const {
+    const std::uint8_t stored = byteAt(d5::kStringLength);
+    return stored != 0 ? stored : 1;
+}
 
 std::string CmosTokenD5::getString(std::uint8_t* buffer, unsigned int bufferSize) const {
     requireDecoded();
-    return readCmosString(accessor_, indexPort(), dataPort(), structure_[kD5Location], getStringLength(), buffer,
+    return readCmosString(accessor_, indexPort(), dataPort(), byteAt(d5::kLocation), getStringLength(), buffer,
                           bufferSize, "");
 }
 
 void CmosTokenD5::setString(const std::uint8_t* bytes, std::size_t length) const {
     requireDecoded();
-    writeCmosString(accessor_, indexPort(), dataPort(), structure_[kD5Location], getStringLength(), bytes, length);
+    writeCmosString(accessor_, indexPort(), dataPort(), byteAt(d5::kLocation), getStringLength(), bytes, length);
 }
-
-const ISmbiosItem& CmosTokenD5::getItemRef() const { return *item_; }
 
 void CmosTokenD5::getCMOSDetails(std::uint16_t* indexPortOut, std::uint16_t* dataPortOut,
                                  std::uint8_t* location) const {
     requireDecoded();
-    setDetails(indexPortOut, dataPortOut, location, indexPort(), dataPort(), structure_[kD5Location]);
+    setDetails(indexPortOut, dataPortOut, location, indexPort(), dataPort(), byteAt(d5::kLocation));
 }
 
 bool CmosTokenD5::tryPassword(const std::string& password) {
@@ -261,37 +214,32 @@ bool CmosTokenD5::tryPassword(const std::string& password) {
     return false;
 }
 
-int CmosTokenD5::getPasswordProperty() const { return structure_[kD5PasswordProperty]; }
+int CmosTokenD5::getPasswordProperty() const { return byteAt(d5::kPasswordProperty); }
 
-std::ostream& CmosTokenD5::streamify(std::ostream& stream) const {
-    FlagsSaver saved(stream);
-    stream << std::hex;
-    stream << "DMI type 0x" << std::setw(2) << static_cast<unsigned>(structure_[0]);
-    stream << "  Handle 0x" << std::setw(4) << word(structure_, 2);
+void CmosTokenD5::printFields(std::ostream& stream) const {
     stream << "  Index Port 0x" << std::setw(2) << indexPort();
     stream << "  Data Port 0x" << std::setw(2) << dataPort();
     stream << "  Type 0x" << std::setw(4) << getType();
-    stream << "  Location 0x" << std::setw(2) << static_cast<unsigned>(structure_[kD5Location]);
+    stream << "  Location 0x" << std::setw(2) << static_cast<unsigned>(byteAt(d5::kLocation));
     stream << " STRING  Length " << std::dec << std::setw(2) << getStringLength() << std::hex;
     stream << " value(" << getString() << ")";
-    return stream;
 }
 
 // ---- 0xD6 ----
 
 CmosTokenD6::CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor,
                          std::vector<CmosRWChecksumObserver>& observers)
-    : CmosTokenD5(item, accessor, observers), structure_(leadingBytes<21>(item)) {
-    if (item.length() <= kD6ChecksumLocation) return;
+    : CmosTokenD5(item, "TokenD6", accessor, observers) {
+    if (item.length() <= d6::kChecksumLocation) return;
     // Start, end and location all 0 declare none, whatever the type byte.
-    const bool declared = structure_[kD6Start] != 0 || structure_[kD6End] != 0 || structure_[kD6ChecksumLocation] != 0;
-    if (!declared) return;
-    addChecksumObserver(observers, description(), structure_[kD6ChecksumType], indexPort(), dataPort(),
-                        structure_[kD6Start], structure_[kD6End], structure_[kD6ChecksumLocation], this->accessor());
+    const std::uint8_t start = byteAt(d6::kChecksumStart);
+    const std::uint8_t end = byteAt(d6::kChecksumEnd);
+    const std::uint8_t location = byteAt(d6::kChecksumLocation);
+    if (start == 0 && end == 0 && location == 0) return;
+    addChecksumObserver(observers, description(), byteAt(d6::kChecksumType), indexPort(), dataPort(), start, end,
+                        location, this->accessor());
 }
 
 CmosTokenD6::~CmosTokenD6() = default;
-
-std::string CmosTokenD6::getTokenClass() const { return "TokenD6"; }
 
 }  // namespace smbios

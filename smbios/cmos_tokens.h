@@ -1,15 +1,14 @@
 #ifndef VELMORA_SMBIOS_CMOS_TOKENS_H
 #define VELMORA_SMBIOS_CMOS_TOKENS_H
 
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "cmos/cmos_checksum_observer.h"
 #include "cmos/cmos_rw.h"
-#include "smbios/token.h"
+#include "layout/cmos_token_structures.h"
+#include "smbios/structure_token.h"
 
 namespace smbios {
 
@@ -24,17 +23,14 @@ void addChecksumObserver(std::vector<CmosRWChecksumObserver>& observers, const s
 
 // A token of a CMOS token structure (type 0xD4): a bit setting, kept as AND
 // and OR masks over one CMOS byte, or (AND mask 0) a string of OR-mask bytes.
-class CmosTokenD4 : public IToken, public ICmosToken {
+class CmosTokenD4 : public StructureToken, public ICmosToken {
 public:
-    static constexpr unsigned kFirstEntry = 12;
-    static constexpr unsigned kEntrySize = 5;
+    static constexpr std::size_t kEntrySize = layout::cmos_token_structure::kEntrySize;
 
     // `entry` is the token's 5-byte entry; `accessor` is not owned.
     CmosTokenD4(const ISmbiosItem& item, const std::uint8_t entry[kEntrySize], cmos::ICmosRW* accessor);
     ~CmosTokenD4() override;
 
-    std::string getTokenClass() const override;
-    std::uint16_t getType() const override;
     bool isActive() const override;
     void activate() const override;
     bool isString() const override;
@@ -42,8 +38,6 @@ public:
     unsigned int getStringLength() const override;
     std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override;
     void setString(const std::uint8_t* bytes, std::size_t length) const override;
-    const ISmbiosItem& getItemRef() const override;
-    std::ostream& streamify(std::ostream& stream) const override;
 
     void getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const override;
 
@@ -55,9 +49,10 @@ public:
     void deactivate() const;
 
 private:
-    std::unique_ptr<const ISmbiosItem> item_;
-    std::array<std::uint8_t, 17> structure_;
-    std::uint16_t id_;
+    void printFields(std::ostream& stream) const override;
+    std::uint16_t indexPort() const;
+    std::uint16_t dataPort() const;
+
     std::uint8_t location_;
     std::uint8_t andMask_;
     std::uint8_t orMask_;
@@ -67,7 +62,7 @@ private:
 // The one string token of a protected CMOS string structure (type 0xD5),
 // with its own checksum. Its bytes may be stored encoded; such a token
 // cannot be read or written here.
-class CmosTokenD5 : public IToken, public ICmosToken, public IProtectedToken {
+class CmosTokenD5 : public StructureToken, public ICmosToken, public IProtectedToken {
 public:
     // Appends the observer of its own checksum to `observers` (the table's
     // list); for an encoded token one that declares no checksum, since its
@@ -75,17 +70,9 @@ public:
     CmosTokenD5(const ISmbiosItem& item, cmos::ICmosRW* accessor, std::vector<CmosRWChecksumObserver>& observers);
     ~CmosTokenD5() override;
 
-    std::string getTokenClass() const override;
-    std::uint16_t getType() const override;
-    bool isActive() const override;
-    void activate() const override;
-    bool isString() const override;
-    bool isBool() const override;
     unsigned int getStringLength() const override;
     std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override;
     void setString(const std::uint8_t* bytes, std::size_t length) const override;
-    const ISmbiosItem& getItemRef() const override;
-    std::ostream& streamify(std::ostream& stream) const override;
 
     void getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const override;
 
@@ -93,17 +80,20 @@ public:
     int getPasswordProperty() const override;
 
 protected:
+    // For a structure type built on this one, named `tokenClass`.
+    CmosTokenD5(const ISmbiosItem& item, std::string tokenClass, cmos::ICmosRW* accessor,
+                std::vector<CmosRWChecksumObserver>& observers);
+
     std::string description() const;
     std::uint16_t indexPort() const;
     std::uint16_t dataPort() const;
     cmos::ICmosRW* accessor() const { return accessor_; }
 
 private:
+    void printFields(std::ostream& stream) const override;
     bool isEncoded() const;
     void requireDecoded() const;
 
-    std::unique_ptr<const ISmbiosItem> item_;
-    std::array<std::uint8_t, 17> structure_;
     cmos::ICmosRW* accessor_;
     std::string password_;
     std::vector<CmosRWChecksumObserver>& observers_;
@@ -117,11 +107,6 @@ public:
     // declares one (its start, end and location are not all zero).
     CmosTokenD6(const ISmbiosItem& item, cmos::ICmosRW* accessor, std::vector<CmosRWChecksumObserver>& observers);
     ~CmosTokenD6() override;
-
-    std::string getTokenClass() const override;
-
-private:
-    std::array<std::uint8_t, 21> structure_;
 };
 
 }  // namespace smbios

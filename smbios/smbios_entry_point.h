@@ -1,13 +1,14 @@
 #ifndef VELMORA_SMBIOS_SMBIOS_ENTRY_POINT_H
 #define VELMORA_SMBIOS_SMBIOS_ENTRY_POINT_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace smbios {
 
 // The SMBIOS 2.x table entry point as found in memory: the standard's 31
-// bytes and the byte that follows them. Little-endian, as on every machine
-// this library runs on.
+// bytes and the byte that follows them (layout/smbios_entry_points.h has the
+// offsets).
 #pragma pack(push, 1)
 struct SmbiosEntryPoint {
     char anchor[4];  // "_SM_"
@@ -31,6 +32,24 @@ static_assert(sizeof(SmbiosEntryPoint) == 32, "the entry point record is 32 byte
 
 // The structure count the Windows interfaces report: they give no entry point.
 constexpr std::uint16_t kUnknownStructureCount = 9999;
+
+// The record of the 2.x entry point whose bytes start at `bytes`; bytes past
+// `size` (at most the record's 32) read as zero.
+SmbiosEntryPoint entryPointFromBytes(const std::uint8_t* bytes, std::size_t size);
+
+// An entry point read from a file: the library's record and where the table
+// lies by the entry point's own fields. A 3.x entry point becomes a record
+// with the anchor "_SM3", its version and length, no structure count and the
+// low 32 bits of its address; its table length is the announced maximum.
+struct DecodedEntryPoint {
+    SmbiosEntryPoint record;
+    std::uint64_t tableAddress;
+    std::uint64_t tableLength;
+};
+
+// Decodes the 2.x (at least 31 bytes) or 3.x (at least 24 bytes) entry point
+// at the start of `bytes`. False when neither anchor is there.
+bool decodeEntryPoint(const std::uint8_t* bytes, std::size_t size, DecodedEntryPoint& decoded);
 
 }  // namespace smbios
 

@@ -6,6 +6,8 @@
 #include <limits>
 #include <new>
 
+#include "layout/little_endian.h"
+#include "layout/smbios_structure_header.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_structure.h"
 #include "smbios/smbios_workarounds.h"
@@ -130,11 +132,13 @@ std::ostream& SmbiosItem::print(std::ostream& stream) const {
     return stream;
 }
 
-std::uint8_t SmbiosItem::type() const { return buffer[0]; }
+std::uint8_t SmbiosItem::type() const { return buffer[layout::structure_header::kType]; }
 
-std::uint8_t SmbiosItem::length() const { return buffer[1]; }
+std::uint8_t SmbiosItem::length() const { return buffer[layout::structure_header::kLength]; }
 
-std::uint16_t SmbiosItem::handle() const { return static_cast<std::uint16_t>(buffer[2] | (buffer[3] << 8)); }
+std::uint16_t SmbiosItem::handle() const {
+    return layout::read16(buffer.get(), size, layout::structure_header::kHandle);
+}
 
 void SmbiosItem::readData(unsigned offset, void* out, std::size_t count) const {
     const unsigned formattedLength = length();
@@ -199,49 +203,8 @@ const char* SmbiosItem::stringAt(std::uint8_t number) const {
     return reinterpret_cast<const char*>(position);
 }
 
-namespace {
-
-// The low `size` bytes of `value`, little-endian, as a symptom or fix holds them.
-std::uint8_t entryByte(const WorkaroundEntry& entry, std::uint32_t index) {
-    return index < 8 ? static_cast<std::uint8_t>(entry.value >> (8 * index)) : 0;
-}
-
-// Reads through readData, so a symptom outside the formatted area throws
-// DataOutOfBounds rather than being taken as a mismatch.
-bool symptomsHold(const ISmbiosItem& item, const WorkaroundEntry* symptoms) {
-    for (const WorkaroundEntry* symptom = symptoms; symptom->type != 0; ++symptom) {
-        std::uint8_t bytes[8] = {};
-        const std::uint32_t count = symptom->size < 8 ? symptom->size : 8;
-        item.readData(symptom->offset, bytes, count);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            if (bytes[i] != entryByte(*symptom, i)) return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
-// Changes only this item's copy; the table's raw bytes stay as the firmware
-// wrote them.
 void SmbiosItem::applyWorkarounds(const SmbiosWorkaroundTable* workarounds) {
-    if (workarounds == nullptr || workarounds->workarounds() == nullptr) return;
-    for (WorkaroundList definition = workarounds->workarounds(); *definition != nullptr; ++definition) {
-        const WorkaroundEntry* symptoms = (*definition)->symptoms;
-        if (symptoms->type == 0 || symptoms->type != type()) continue;
-        if (!symptomsHold(*this, symptoms)) continue;
-        for (const WorkaroundEntry* fix = (*definition)->fixes; fix->type != 0; ++fix) {
-            if (fix->offset > size || fix->size > size - fix->offset) {
-                InternalErrorImpl error(
-                    "Data overflow. Offset requested is larger than data size. offset: %(offset)i, data size: "
-                    "%(size)i");
-                error.setParameter("offset", static_cast<int>(fix->offset));
-                error.setParameter("size", static_cast<int>(size));
-                throw error;
-            }
-            for (std::uint32_t i = 0; i < fix->size; ++i) buffer[fix->offset + i] = entryByte(*fix, i);
-        }
-    }
+    applyWorkaroundsTo(*this, buffer.get(), size, workarounds);
 }
 
 }  // namespace smbios

@@ -58,9 +58,9 @@ ISmbiosItem& SmbiosTableIteratorBase::dereference() const {
     return source->itemAt(position);
 }
 
-SmbiosTableIterator::SmbiosTableIterator(ISmbiosTable* owner, int filter) : SmbiosTableIteratorBase(owner, filter) {}
+SmbiosTableIterator::SmbiosTableIterator(ISmbiosTable* owner, int filter) : ForwardIterator(owner, filter) {}
 
 ConstSmbiosTableIterator::ConstSmbiosTableIterator(const ISmbiosTable* owner, int filter)
-    : SmbiosTableIteratorBase(owner, filter) {}
+    : ForwardIterator(owner, filter) {}
 
 }  // namespace smbios

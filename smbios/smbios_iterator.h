@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "smbios/forward_iterator.h"
 #include "smbios/smbios_item.h"
 
 namespace smbios {
@@ -44,42 +45,15 @@ private:
     const SmbiosTable* source;
 };
 
-class SmbiosTableIterator : public SmbiosTableIteratorBase {
+class SmbiosTableIterator : public ForwardIterator<SmbiosTableIterator, SmbiosTableIteratorBase, ISmbiosItem> {
 public:
-    using pointer = ISmbiosItem*;
-    using reference = ISmbiosItem&;
-
     SmbiosTableIterator(ISmbiosTable* table = nullptr, int typeFilter = -1);
-    reference operator*() const { return dereference(); }
-    pointer operator->() const { return &dereference(); }
-    SmbiosTableIterator& operator++() {
-        advance();
-        return *this;
-    }
-    SmbiosTableIterator operator++(int) {
-        SmbiosTableIterator before = *this;
-        advance();
-        return before;
-    }
 };
 
-class ConstSmbiosTableIterator : public SmbiosTableIteratorBase {
+class ConstSmbiosTableIterator
+    : public ForwardIterator<ConstSmbiosTableIterator, SmbiosTableIteratorBase, const ISmbiosItem> {
 public:
-    using pointer = const ISmbiosItem*;
-    using reference = const ISmbiosItem&;
-
     ConstSmbiosTableIterator(const ISmbiosTable* table = nullptr, int typeFilter = -1);
-    reference operator*() const { return dereference(); }
-    pointer operator->() const { return &dereference(); }
-    ConstSmbiosTableIterator& operator++() {
-        advance();
-        return *this;
-    }
-    ConstSmbiosTableIterator operator++(int) {
-        ConstSmbiosTableIterator before = *this;
-        advance();
-        return before;
-    }
 };
 
 }  // namespace smbios

@@ -112,9 +112,7 @@ SmbiosEntryPoint SmbiosMemoryStrategy::findEntryPoint(bool strict) {
 
 SmbiosEntryPoint SmbiosMemoryStrategy::rememberFound(std::uint32_t address, const std::uint8_t (&bytes)[32]) {
     startAddress = address;
-    SmbiosEntryPoint entryPoint;
-    std::memcpy(&entryPoint, bytes, sizeof entryPoint);
-    return entryPoint;
+    return entryPointFromBytes(bytes, sizeof bytes);
 }
 
 bool SmbiosMemoryStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& entryPoint, bool strict) {

@@ -1,12 +1,14 @@
 #ifndef VELMORA_SMBIOS_SMBIOS_WORKAROUNDS_H
 #define VELMORA_SMBIOS_SMBIOS_WORKAROUNDS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "factory/tfactory.h"
 
 namespace smbios {
 
+class ISmbiosItem;
 class ISmbiosTable;
 
 // One condition on, or one correction of, a structure: `size` bytes (1 to 8)
@@ -62,6 +64,13 @@ public:
 private:
     WorkaroundList workarounds_;
 };
+
+// Corrects `bytes`, the `size` bytes of `item`'s own buffer, in place for
+// each definition of `workarounds` whose symptoms all hold. A symptom read
+// outside the formatted area throws DataOutOfBounds; a fix outside the
+// buffer throws InternalError.
+void applyWorkaroundsTo(const ISmbiosItem& item, std::uint8_t* bytes, std::size_t size,
+                        const SmbiosWorkaroundTable* workarounds);
 
 // The process-wide source of workaround tables.
 class SmbiosWorkaroundFactory : public factory::TFactory<factory::IFactory> {

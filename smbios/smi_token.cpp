@@ -3,19 +3,15 @@
 #include <algorithm>
 #include <iomanip>
 
+#include "layout/little_endian.h"
 #include "smbios/smi_exceptions.h"
-#include "smbios/token_structure.h"
 #include "smi/calling_interface_calls.h"
 
 namespace smbios {
 
-using token_detail::FlagsSaver;
-using token_detail::word;
-
 namespace {
 
-constexpr std::size_t kCommandAddress = 4;
-constexpr std::size_t kCommandCode = 6;
+namespace da = layout::calling_interface_structure;
 
 // Calling-interface class and select of token reads and writes.
 constexpr std::uint16_t kReadTokenClass = 0;
@@ -34,19 +30,11 @@ int executeWithPassword(smi::IQuorCallingInterfaceSmi& call, const std::string& 
 }
 
 SmiTokenDA::SmiTokenDA(const ISmbiosItem& item, const std::uint8_t entry[kEntrySize])
-    : item_(item.clone()),
-      structure_(token_detail::leadingBytes<17>(item)),
-      id_(static_cast<std::uint16_t>(entry[0] | (entry[1] << 8))),
-      location_(static_cast<std::uint16_t>(entry[2] | (entry[3] << 8))),
-      value_(static_cast<std::uint16_t>(entry[4] | (entry[5] << 8))) {}
+    : StructureToken(item, "TokenDA", layout::read16(entry, kEntrySize, da::kEntryId)),
+      location_(layout::read16(entry, kEntrySize, da::kEntryLocation)),
+      value_(layout::read16(entry, kEntrySize, da::kEntryValue)) {}
 
 SmiTokenDA::~SmiTokenDA() = default;
-
-std::string SmiTokenDA::getTokenClass() const { return "TokenDA"; }
-
-std::uint16_t SmiTokenDA::getType() const { return id_; }
-
-bool SmiTokenDA::isString() const { return true; }
 
 bool SmiTokenDA::isBool() const { return true; }
 
@@ -76,28 +64,22 @@ void SmiTokenDA::writeValue(std::uint16_t value) const {
 }
 
 std::string SmiTokenDA::getString(std::uint8_t* buffer, unsigned int bufferSize) const {
-    const std::uint16_t value = readValue();
-    const char bytes[3] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8), 0};
+    std::uint8_t bytes[3] = {};
+    layout::write16(bytes, 0, readValue());
     if (buffer != nullptr && bufferSize > 1) {
         std::fill_n(buffer, bufferSize, 0);
-        buffer[0] = static_cast<std::uint8_t>(bytes[0]);
-        buffer[1] = static_cast<std::uint8_t>(bytes[1]);
+        std::copy_n(bytes, 2, buffer);
     }
-    return std::string(bytes);
+    return std::string(reinterpret_cast<const char*>(bytes));
 }
 
 void SmiTokenDA::setString(const std::uint8_t* bytes, std::size_t length) const {
-    std::uint16_t value = 0;
-    if (bytes != nullptr && length > 0) value = bytes[0];
-    if (bytes != nullptr && length > 1) value = static_cast<std::uint16_t>(value | (bytes[1] << 8));
-    writeValue(value);
+    writeValue(bytes != nullptr ? layout::read16(bytes, length, 0) : 0);
 }
 
-const ISmbiosItem& SmiTokenDA::getItemRef() const { return *item_; }
-
 void SmiTokenDA::getSmiDetails(std::uint16_t* commandAddress, std::uint8_t* commandCode, std::uint8_t* location) const {
-    if (commandAddress != nullptr) *commandAddress = word(structure_, kCommandAddress);
-    if (commandCode != nullptr) *commandCode = structure_[kCommandCode];
+    if (commandAddress != nullptr) *commandAddress = wordAt(da::kCommandAddress);
+    if (commandCode != nullptr) *commandCode = byteAt(da::kCommandCode);
     if (location != nullptr) *location = static_cast<std::uint8_t>(location_);
 }
 
@@ -108,17 +90,12 @@ bool SmiTokenDA::tryPassword(const std::string& password) {
 
 int SmiTokenDA::getPasswordProperty() const { return -1; }
 
-std::ostream& SmiTokenDA::streamify(std::ostream& stream) const {
-    FlagsSaver saved(stream);
-    stream << std::hex;
-    stream << "DMI type 0x" << std::setw(2) << static_cast<unsigned>(structure_[0]);
-    stream << "  Handle 0x" << std::setw(4) << word(structure_, 2);
-    stream << "  CmdIO Port 0x" << std::setw(4) << word(structure_, kCommandAddress);
-    stream << "  CmdIO Code 0x" << std::setw(2) << static_cast<unsigned>(structure_[kCommandCode]);
-    stream << "  Type 0x" << std::setw(4) << id_;
+void SmiTokenDA::printFields(std::ostream& stream) const {
+    stream << "  CmdIO Port 0x" << std::setw(4) << wordAt(da::kCommandAddress);
+    stream << "  CmdIO Code 0x" << std::setw(2) << static_cast<unsigned>(byteAt(da::kCommandCode));
+    stream << "  Type 0x" << std::setw(4) << getType();
     stream << "  Location 0x" << std::setw(4) << location_;
     stream << " value" << std::setw(4) << value_;
-    return stream;
 }
 
 }  // namespace smbios

@@ -1,12 +1,11 @@
 #ifndef VELMORA_SMBIOS_SMI_TOKEN_H
 #define VELMORA_SMBIOS_SMI_TOKEN_H
 
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "smbios/token.h"
+#include "layout/calling_interface_structure.h"
+#include "smbios/structure_token.h"
 #include "smi/smi.h"
 
 namespace smbios {
@@ -14,29 +13,24 @@ namespace smbios {
 // A token of a calling-interface token structure (type 0xDA): read and
 // changed through calling-interface calls. Its value is 16 bits; as a bit
 // it is active when the firmware reports the entry's value.
-class SmiTokenDA : public IToken, public ISmiToken, public IProtectedToken {
+class SmiTokenDA : public StructureToken, public ISmiToken, public IProtectedToken {
 public:
-    static constexpr unsigned kFirstEntry = 11;
-    static constexpr unsigned kEntrySize = 6;
+    static constexpr std::size_t kEntrySize = layout::calling_interface_structure::kEntrySize;
 
     // `entry` is the token's 6-byte entry.
     SmiTokenDA(const ISmbiosItem& item, const std::uint8_t entry[kEntrySize]);
     ~SmiTokenDA() override;
 
-    std::string getTokenClass() const override;
-    std::uint16_t getType() const override;
+    // Both a bit and a 2-byte string.
+    bool isBool() const override;
     bool isActive() const override;
     void activate() const override;
-    bool isString() const override;
-    bool isBool() const override;
     unsigned int getStringLength() const override;
     // The value, low byte first, into `buffer` when it holds at least 2
     // bytes; a smaller buffer is left alone.
     std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override;
     // Sends the first two bytes as the value, low byte first; missing bytes count as zero.
     void setString(const std::uint8_t* bytes, std::size_t length) const override;
-    const ISmbiosItem& getItemRef() const override;
-    std::ostream& streamify(std::ostream& stream) const override;
 
     void getSmiDetails(std::uint16_t* commandAddress, std::uint8_t* commandCode, std::uint8_t* location) const override;
 
@@ -45,12 +39,10 @@ public:
     int getPasswordProperty() const override;
 
 private:
+    void printFields(std::ostream& stream) const override;
     std::uint16_t readValue() const;
     void writeValue(std::uint16_t value) const;
 
-    std::unique_ptr<const ISmbiosItem> item_;
-    std::array<std::uint8_t, 17> structure_;
-    std::uint16_t id_;
     std::uint16_t location_;
     std::uint16_t value_;
     std::string password_;

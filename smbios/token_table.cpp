@@ -3,31 +3,25 @@
 #include <sstream>
 
 #include "cmos/cmos_rw_factory.h"
+#include "layout/calling_interface_structure.h"
+#include "layout/cmos_token_structures.h"
+#include "layout/little_endian.h"
 #include "smbios/cmos_tokens.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smi_token.h"
-#include "smbios/token_structure.h"
 
 namespace smbios {
 
 namespace {
 
-constexpr int kCmosTokenStructure = 0xD4;
-constexpr int kProtectedStringStructure = 0xD5;
-constexpr int kProtectedStringWithChecksumStructure = 0xD6;
-constexpr int kCallingInterfaceStructure = 0xDA;
+namespace d4 = layout::cmos_token_structure;
+namespace da = layout::calling_interface_structure;
 
-constexpr std::uint16_t kEndOfEntries = 0xFFFF;
-
-// Offsets of the 0xD4 header.
-constexpr std::size_t kIndexPort = 4;
-constexpr std::size_t kDataPort = 6;
-constexpr std::size_t kChecksumType = 8;
-constexpr std::size_t kChecksumStart = 9;
-constexpr std::size_t kChecksumEnd = 10;
-constexpr std::size_t kChecksumLocation = 11;
-
-std::uint16_t entryId(const std::uint8_t* entry) { return static_cast<std::uint16_t>(entry[0] | (entry[1] << 8)); }
+// Every entry starts with its id.
+template <std::size_t N>
+bool isEndOfEntries(const std::uint8_t (&entry)[N]) {
+    return layout::read16(entry, 0) == layout::kEndOfTokenEntries;
+}
 
 }  // namespace
 
@@ -35,12 +29,12 @@ std::uint16_t entryId(const std::uint8_t* entry) { return static_cast<std::uint1
 
 TokenTableIteratorBase::TokenTableIteratorBase(const TokenTable* table, int matchType, bool atEnd)
     : matchType(matchType), table(table), current(atEnd ? kEnd : kBeforeFirst) {
-    if (!atEnd) increment();
+    if (!atEnd) advance();
 }
 
 TokenTableIteratorBase::~TokenTableIteratorBase() = default;
 
-void TokenTableIteratorBase::increment() {
+void TokenTableIteratorBase::advance() {
     if (current == kEnd) return;
     const int count = table->tokenCount();
     ++current;  // from kBeforeFirst to 0
@@ -61,14 +55,15 @@ std::ostream& operator<<(std::ostream& stream, const ITokenTable& table) { retur
 
 TokenTable::TokenTable(const ISmbiosTable& table) {
     observers.reserve(4);
-    for (auto it = table.itemsOfType(kCmosTokenStructure); it != table.end(); ++it) addCmosTokenStructure(*it);
-    for (auto it = table.itemsOfType(kProtectedStringStructure); it != table.end(); ++it) {
+    for (auto it = table.itemsOfType(d4::kType); it != table.end(); ++it) addCmosTokenStructure(*it);
+    for (auto it = table.itemsOfType(layout::protected_string_structure::kType); it != table.end(); ++it) {
         tokens.push_back(std::make_unique<CmosTokenD5>(*it, cmosAccessor(), observers));
     }
-    for (auto it = table.itemsOfType(kProtectedStringWithChecksumStructure); it != table.end(); ++it) {
+    for (auto it = table.itemsOfType(layout::protected_string_with_checksum_structure::kType); it != table.end();
+         ++it) {
         tokens.push_back(std::make_unique<CmosTokenD6>(*it, cmosAccessor(), observers));
     }
-    for (auto it = table.itemsOfType(kCallingInterfaceStructure); it != table.end(); ++it) {
+    for (auto it = table.itemsOfType(da::kType); it != table.end(); ++it) {
         addCallingInterfaceStructure(*it);
     }
     // Judged and ordered together, now that every declaration is known.
@@ -83,29 +78,29 @@ cmos::ICmosRW* TokenTable::cmosAccessor() {
 }
 
 void TokenTable::addCmosTokenStructure(const ISmbiosItem& item) {
-    const auto header = token_detail::leadingBytes<12>(item);
-    std::ostringstream description;
-    description << item;
     // A header cut short of its checksum fields declares no checksum.
-    if (item.length() > kChecksumLocation) {
-        addChecksumObserver(observers, description.str(), header[kChecksumType], token_detail::word(header, kIndexPort),
-                            token_detail::word(header, kDataPort), header[kChecksumStart], header[kChecksumEnd],
-                            header[kChecksumLocation], cmosAccessor());
+    if (item.length() > d4::kChecksumLocation) {
+        std::uint8_t header[d4::kHeaderLength] = {};
+        item.readData(0, header, sizeof header);
+        std::ostringstream description;
+        description << item;
+        addChecksumObserver(observers, description.str(), header[d4::kChecksumType],
+                            layout::read16(header, d4::kIndexPort), layout::read16(header, d4::kDataPort),
+                            header[d4::kChecksumStart], header[d4::kChecksumEnd], header[d4::kChecksumLocation],
+                            cmosAccessor());
     }
 
-    std::uint8_t entry[CmosTokenD4::kEntrySize];
-    for (unsigned index = 0;
-         token_detail::readEntry(item, CmosTokenD4::kFirstEntry, CmosTokenD4::kEntrySize, index, entry); ++index) {
-        if (entryId(entry) == kEndOfEntries) break;
+    std::uint8_t entry[d4::kEntrySize];
+    for (unsigned index = 0; readTokenEntry(item, d4::kFirstEntry, d4::kEntrySize, index, entry); ++index) {
+        if (isEndOfEntries(entry)) break;
         tokens.push_back(std::make_unique<CmosTokenD4>(item, entry, cmosAccessor()));
     }
 }
 
 void TokenTable::addCallingInterfaceStructure(const ISmbiosItem& item) {
-    std::uint8_t entry[SmiTokenDA::kEntrySize];
-    for (unsigned index = 0;
-         token_detail::readEntry(item, SmiTokenDA::kFirstEntry, SmiTokenDA::kEntrySize, index, entry); ++index) {
-        if (entryId(entry) == kEndOfEntries) break;
+    std::uint8_t entry[da::kEntrySize];
+    for (unsigned index = 0; readTokenEntry(item, da::kFirstEntry, da::kEntrySize, index, entry); ++index) {
+        if (isEndOfEntries(entry)) break;
         tokens.push_back(std::make_unique<SmiTokenDA>(item, entry));
     }
 }

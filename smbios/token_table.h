@@ -9,6 +9,7 @@
 
 #include "cmos/cmos_checksum_observer.h"
 #include "cmos/cmos_rw.h"
+#include "smbios/forward_iterator.h"
 #include "smbios/smbios_table.h"
 #include "smbios/token.h"
 
@@ -39,7 +40,7 @@ public:
 protected:
     // At the first matching token (`atEnd`: at the end).
     TokenTableIteratorBase(const TokenTable* table, int matchType, bool atEnd);
-    void increment();
+    void advance();
     IToken& dereference() const;
 
     int matchType;
@@ -47,44 +48,16 @@ protected:
     int current;
 };
 
-class TokenTableIterator : public TokenTableIteratorBase {
+class TokenTableIterator : public ForwardIterator<TokenTableIterator, TokenTableIteratorBase, IToken> {
 public:
-    using pointer = IToken*;
-    using reference = IToken&;
-
     explicit TokenTableIterator(const TokenTable* table = nullptr, int matchType = kAnyId, bool atEnd = false)
-        : TokenTableIteratorBase(table, matchType, atEnd || table == nullptr) {}
-    reference operator*() const { return dereference(); }
-    pointer operator->() const { return &dereference(); }
-    TokenTableIterator& operator++() {
-        increment();
-        return *this;
-    }
-    TokenTableIterator operator++(int) {
-        TokenTableIterator before = *this;
-        increment();
-        return before;
-    }
+        : ForwardIterator(table, matchType, atEnd || table == nullptr) {}
 };
 
-class ConstTokenTableIterator : public TokenTableIteratorBase {
+class ConstTokenTableIterator : public ForwardIterator<ConstTokenTableIterator, TokenTableIteratorBase, const IToken> {
 public:
-    using pointer = const IToken*;
-    using reference = const IToken&;
-
     explicit ConstTokenTableIterator(const TokenTable* table = nullptr, int matchType = kAnyId, bool atEnd = false)
-        : TokenTableIteratorBase(table, matchType, atEnd || table == nullptr) {}
-    reference operator*() const { return dereference(); }
-    pointer operator->() const { return &dereference(); }
-    ConstTokenTableIterator& operator++() {
-        increment();
-        return *this;
-    }
-    ConstTokenTableIterator operator++(int) {
-        ConstTokenTableIterator before = *this;
-        increment();
-        return before;
-    }
+        : ForwardIterator(table, matchType, atEnd || table == nullptr) {}
 };
 
 // The firmware's tokens, found by id.

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "layout/calling_interface_structure.h"
+#include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/smi_exceptions.h"
@@ -13,10 +15,7 @@ namespace smi {
 
 namespace {
 
-constexpr std::uint8_t kCallingInterfaceStructure = 0xDA;
-// The 0xDA header up to the command port and code (bytes 4 to 6); the
-// calling interface needs nothing more of it, even when no token entry fits.
-constexpr unsigned kCallingInterfaceHeaderLength = 7;
+namespace structure = layout::calling_interface_structure;
 
 constexpr std::uint16_t kPasswordClasses[] = {10, 9};
 constexpr std::uint16_t kSelectPasswordProbe = 0;
@@ -36,13 +35,14 @@ struct CommandPort {
 CommandPort commandPortOf(const smbios::ISmbiosItem& item) {
     // The formatted area decides, not the copy with its strings: fields read
     // from a string set would be text, not a port.
-    if (item.length() < kCallingInterfaceHeaderLength) {
+    // The calling interface needs nothing more of it, even when no token entry fits.
+    if (item.length() < structure::kCommandHeaderLength) {
         throw smbios::InternalErrorImpl(
             "Internal error. Possible BIOS problem: length of 0xDA structure is too short.");
     }
-    std::uint8_t bytes[3] = {};
-    item.readData(4, bytes, sizeof bytes);
-    return {static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)), bytes[2]};
+    std::uint8_t bytes[structure::kCommandHeaderLength] = {};
+    item.readData(0, bytes, sizeof bytes);
+    return {layout::read16(bytes, structure::kCommandAddress), bytes[structure::kCommandCode]};
 }
 
 // A select-0 probe answers whether class `cls` verifies passwords through its
@@ -66,11 +66,9 @@ std::uint32_t keyFromArguments(const std::string& password) {
     for (const std::uint16_t cls : kPasswordClasses) {
         if (!classTakesPasswordInArguments(cls)) continue;
         // Up to 8 characters, low byte of argument 0 first.
-        std::uint32_t args[4] = {0, 0, 0, 0};
-        const std::size_t count = std::min<std::size_t>(password.size(), 8);
-        for (std::size_t i = 0; i < count; ++i) {
-            args[i / 4] |= static_cast<std::uint32_t>(static_cast<unsigned char>(password[i])) << (8 * (i % 4));
-        }
+        std::uint8_t characters[8] = {};
+        std::copy_n(password.begin(), std::min<std::size_t>(password.size(), sizeof characters), characters);
+        const std::uint32_t args[4] = {layout::read32(characters, 0), layout::read32(characters, 4), 0, 0};
         std::uint32_t results[4] = {};
         doSimpleCallingInterfaceSmi(cls, kSelectVerifyPassword, args, results);
         if (results[0] != 0) throw PasswordVerificationFailedImpl(kPasswordMismatch);
@@ -119,7 +117,7 @@ std::unique_ptr<IQuorCallingInterfaceSmi> setupCallingInterfaceSmi(std::uint16_t
     made.release();
     std::unique_ptr<IQuorCallingInterfaceSmi> call(callingInterface);
 
-    const auto found = table->itemsOfType(kCallingInterfaceStructure);
+    const auto found = table->itemsOfType(structure::kType);
     if (found == table->end()) {
         throw smbios::InternalErrorImpl(
             "Internal error. It does not appear that this BIOS supports SMI (no 0xDA structure in SMBIOS).");
@@ -145,9 +143,9 @@ bool getPasswordProperties(std::uint16_t cls, std::uint8_t* maxLength, std::uint
     std::uint32_t results[4] = {};
     doSimpleCallingInterfaceSmi(cls, kSelectPasswordProperties, kNoArgs, results);
     if ((results[1] & 0xFF) != 0) return false;
-    if (maxLength != nullptr) *maxLength = static_cast<std::uint8_t>(results[1] >> 8);
-    if (minLength != nullptr) *minLength = static_cast<std::uint8_t>(results[1] >> 16);
-    if (characteristics != nullptr) *characteristics = static_cast<std::uint8_t>(results[1] >> 24);
+    if (maxLength != nullptr) *maxLength = layout::byteOf(results[1], 1);
+    if (minLength != nullptr) *minLength = layout::byteOf(results[1], 2);
+    if (characteristics != nullptr) *characteristics = layout::byteOf(results[1], 3);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "smi/calling_interface_smi.h"
 
+#include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smi_exceptions.h"
 
@@ -7,24 +8,11 @@ namespace smi {
 
 namespace {
 
-// Offsets in the calling-interface buffer.
-constexpr std::size_t kClassAt = 0;
-constexpr std::size_t kSelectAt = 2;
-constexpr std::size_t kArgsAt = 4;
-constexpr std::size_t kResultsAt = 20;
+namespace header = layout::calling_interface_header;
+namespace buffer = layout::calling_interface_buffer;
 
-// Offsets in the command header.
-constexpr std::size_t kCommandAddressAt = 12;
-constexpr std::size_t kCommandCodeAt = 14;
-
-void put16(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+constexpr std::size_t argAt(std::uint8_t index) { return buffer::kArgs + buffer::kValueSize * index; }
+constexpr std::size_t resultAt(std::uint8_t index) { return buffer::kResults + buffer::kValueSize * index; }
 
 void checkArgIndex(std::uint8_t index) {
     if (index > 3) throw ParameterErrorImpl("Internal programming error. Argument must be in range 0..3");
@@ -35,22 +23,12 @@ void checkArgIndex(std::uint8_t index) {
 QuorCallingInterfaceSmiImpl::QuorCallingInterfaceSmiImpl(std::unique_ptr<SmiStrategy> strategy)
     : strategy_(std::move(strategy)) {
     if (!strategy_) throw smbios::InternalErrorImpl("Internal error. SMI object made without a strategy.");
-    setField32(kResultsAt, kUnhandled);
-    put32(header_.data() + 0, 0x534D4931);
-    put32(header_.data() + 8, 0x42534931);
+    layout::write32(callingInterface_, resultAt(0), kUnhandled);
+    layout::write32(header_, header::kMagic, header::kMagicValue);
+    layout::write32(header_, header::kSecondMagic, header::kSecondMagicValue);
 }
 
 QuorCallingInterfaceSmiImpl::~QuorCallingInterfaceSmiImpl() = default;
-
-std::uint32_t QuorCallingInterfaceSmiImpl::field32(std::size_t offset) const {
-    const std::uint8_t* at = callingInterface_.data() + offset;
-    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
-}
-
-void QuorCallingInterfaceSmiImpl::setField32(std::size_t offset, std::uint32_t value) {
-    put32(callingInterface_.data() + offset, value);
-}
 
 int QuorCallingInterfaceSmiImpl::execute() {
     strategy_->lock();
@@ -92,24 +70,26 @@ void QuorCallingInterfaceSmiImpl::setBufferSize(std::size_t size) {
 }
 
 void QuorCallingInterfaceSmiImpl::setCommandIOMagic(std::uint16_t address, std::uint8_t code) {
-    put16(header_.data() + kCommandAddressAt, address);
-    header_[kCommandCodeAt] = code;
+    layout::write16(header_, header::kCommandAddress, address);
+    header_[header::kCommandCode] = code;
 }
 
-void QuorCallingInterfaceSmiImpl::setClass(std::uint16_t cls) { put16(callingInterface_.data() + kClassAt, cls); }
+void QuorCallingInterfaceSmiImpl::setClass(std::uint16_t cls) {
+    layout::write16(callingInterface_, buffer::kClass, cls);
+}
 
 void QuorCallingInterfaceSmiImpl::setSelect(std::uint16_t select) {
-    put16(callingInterface_.data() + kSelectAt, select);
+    layout::write16(callingInterface_, buffer::kSelect, select);
 }
 
 void QuorCallingInterfaceSmiImpl::setArg(std::uint8_t index, std::uint32_t value) {
     checkArgIndex(index);
-    setField32(kArgsAt + 4u * index, value);
+    layout::write32(callingInterface_, argAt(index), value);
 }
 
 std::uint32_t QuorCallingInterfaceSmiImpl::getRes(std::uint8_t index) const {
     if (index > 3) throw ParameterErrorImpl("Internal programming error. Result request must be in range 0..3");
-    return field32(kResultsAt + 4u * index);
+    return layout::read32(callingInterface_, resultAt(index));
 }
 
 void QuorCallingInterfaceSmiImpl::setArgAsPhysicalAddress(std::uint8_t index, std::uint32_t offset) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "layout/calling_interface_buffer.h"
 #include "smi/smi.h"
 #include "smi/smi_strategy.h"
 
@@ -17,9 +18,9 @@ namespace smi {
 // bytes past the strategy's buffer base.
 class QuorCallingInterfaceSmiImpl : public IQuorCallingInterfaceSmi {
 public:
-    static constexpr std::size_t kHeaderSize = 16;
-    static constexpr std::size_t kCallingInterfaceSize = 36;
-    static constexpr std::size_t kDataOffset = kHeaderSize + kCallingInterfaceSize;
+    static constexpr std::size_t kHeaderSize = layout::calling_interface_header::kSize;
+    static constexpr std::size_t kCallingInterfaceSize = layout::calling_interface_buffer::kSize;
+    static constexpr std::size_t kDataOffset = layout::kCallingInterfaceDataOffset;
 
     // Result 0 before the firmware touches the buffer; also the code the
     // firmware leaves for a call it did not handle.
@@ -44,9 +45,6 @@ public:
     void setArgAsPhysicalAddress(std::uint8_t index, std::uint32_t offset) override;
 
 private:
-    std::uint32_t field32(std::size_t offset) const;
-    void setField32(std::size_t offset, std::uint32_t value);
-
     std::array<std::uint8_t, kCallingInterfaceSize> callingInterface_{};
     std::array<bool, 4> argIsAddress_{};
     std::array<std::uint32_t, 4> addressOffset_{};

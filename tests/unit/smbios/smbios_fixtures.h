@@ -15,6 +15,9 @@
 #include <system_error>
 #include <vector>
 
+#include "layout/little_endian.h"
+#include "layout/smbios_entry_points.h"
+#include "layout/smbios_structure_header.h"
 #include "memory/memory_factory.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/smbios_strategy.h"
@@ -29,8 +32,8 @@ using Bytes = std::vector<std::uint8_t>;
 // writes another value into it.
 inline Bytes structure(std::uint8_t type, std::uint16_t handle, const Bytes& formatted,
                        const std::vector<std::string>& strings = {}, int lengthOverride = -1) {
-    Bytes bytes = {type, static_cast<std::uint8_t>(lengthOverride >= 0 ? lengthOverride : 4 + formatted.size()),
-                   static_cast<std::uint8_t>(handle), static_cast<std::uint8_t>(handle >> 8)};
+    Bytes bytes = {type, static_cast<std::uint8_t>(lengthOverride >= 0 ? lengthOverride : 4 + formatted.size()), 0, 0};
+    layout::write16(bytes, layout::structure_header::kHandle, handle);
     bytes.insert(bytes.end(), formatted.begin(), formatted.end());
     for (const std::string& text : strings) {
         bytes.insert(bytes.end(), text.begin(), text.end());
@@ -61,24 +64,23 @@ inline Bytes join(std::initializer_list<Bytes> parts) {
 
 // A valid 2.x entry point (checksums fixed) for a table at `address`.
 inline Bytes entryPoint(std::uint32_t address, std::uint16_t length, std::uint16_t count) {
+    namespace at = layout::entry_point_2;
     Bytes ep(32, 0);
-    std::memcpy(ep.data(), "_SM_", 4);
-    ep[0x05] = 0x1F;
-    ep[0x06] = 2;
-    ep[0x07] = 4;
-    std::memcpy(ep.data() + 0x10, "_DMI_", 5);
-    ep[0x16] = static_cast<std::uint8_t>(length);
-    ep[0x17] = static_cast<std::uint8_t>(length >> 8);
-    for (int i = 0; i < 4; ++i) ep[0x18 + i] = static_cast<std::uint8_t>(address >> (8 * i));
-    ep[0x1C] = static_cast<std::uint8_t>(count);
-    ep[0x1D] = static_cast<std::uint8_t>(count >> 8);
-    ep[0x1E] = 0x24;
+    std::memcpy(ep.data(), at::kAnchor, at::kAnchorLength);
+    ep[at::kLength] = 0x1F;
+    ep[at::kMajorVersion] = 2;
+    ep[at::kMinorVersion] = 4;
+    std::memcpy(ep.data() + at::kIntermediateAnchorAt, at::kIntermediateAnchor, at::kIntermediateAnchorLength);
+    layout::write16(ep, at::kTableLength, length);
+    layout::write32(ep, at::kTableAddress, address);
+    layout::write16(ep, at::kStructureCount, count);
+    ep[at::kBcdRevision] = 0x24;
     unsigned intermediate = 0;
-    for (int i = 0x10; i < 0x1F; ++i) intermediate += ep[i];
-    ep[0x15] = static_cast<std::uint8_t>(0x100 - (intermediate & 0xFF));
+    for (std::size_t i = at::kIntermediateAnchorAt; i < at::kMinimumLength; ++i) intermediate += ep[i];
+    ep[at::kIntermediateChecksum] = static_cast<std::uint8_t>(0x100 - (intermediate & 0xFF));
     unsigned sum = 0;
-    for (int i = 0; i < 0x1F; ++i) sum += ep[i];
-    ep[0x04] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
+    for (std::size_t i = 0; i < at::kMinimumLength; ++i) sum += ep[i];
+    ep[at::kChecksum] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
     return ep;
 }
 

@@ -12,6 +12,7 @@
 
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smi_exceptions.h"
+#include "layout/little_endian.h"
 #include "smi/calling_interface_smi.h"
 #include "smi/smi_factory.h"
 #include "tests/unit/smi/smi_fixtures.h"
@@ -20,7 +21,6 @@ namespace {
 
 using smi_test::Bytes;
 using smi_test::FirmwareCall;
-using smi_test::get32;
 
 // SmiFactory in UnitTestMode over a temporary file, removed afterwards.
 class MockSmiFile : public ::testing::Test {
@@ -77,15 +77,17 @@ TEST_F(MockSmiFile, FreshCallIsUnhandledAndTheFileHoldsTheWholeImage) {
     // Command header: both signatures, the port and code, and a zero padding byte.
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 16),
               (Bytes{0x31, 0x49, 0x4D, 0x53, 0, 0, 0, 0, 0x31, 0x49, 0x53, 0x42, 0xB2, 0x00, 0x7C, 0x00}));
-    const std::uint8_t* ci = image.data() + 16;
-    EXPECT_EQ(ci[0] | (ci[1] << 8), 0x1234);
-    EXPECT_EQ(ci[2] | (ci[3] << 8), 0x0005);
-    EXPECT_EQ(get32(ci + 4), 0x11223344u);
-    EXPECT_EQ(get32(ci + 8), 0xDEADBF2Bu);  // 0xDEADBEEF + 52 + 8
-    EXPECT_EQ(get32(ci + 12), 0u);
-    EXPECT_EQ(get32(ci + 16), 0xCAFEF00Du);
-    EXPECT_EQ(get32(ci + 20), 0xFFFFFFFDu);
-    EXPECT_EQ(get32(ci + 24), 0u);
+    // The calling-interface buffer from offset 16: class, select, four arguments, four results.
+    const auto at16 = [&image](std::size_t offset) { return layout::read16(image, 16 + offset); };
+    const auto at32 = [&image](std::size_t offset) { return layout::read32(image, 16 + offset); };
+    EXPECT_EQ(at16(0), 0x1234);
+    EXPECT_EQ(at16(2), 0x0005);
+    EXPECT_EQ(at32(4), 0x11223344u);
+    EXPECT_EQ(at32(8), 0xDEADBF2Bu);  // 0xDEADBEEF + 52 + 8
+    EXPECT_EQ(at32(12), 0u);
+    EXPECT_EQ(at32(16), 0xCAFEF00Du);
+    EXPECT_EQ(at32(20), 0xFFFFFFFDu);
+    EXPECT_EQ(at32(24), 0u);
     EXPECT_EQ(std::string(image.begin() + 52, image.end()), "WXYZ");
 }
 

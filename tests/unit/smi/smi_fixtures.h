@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "factory/tfactory.h"
+#include "layout/calling_interface_buffer.h"
+#include "layout/little_endian.h"
 #include "smbios/smbios_factory.h"
 #include "smi/calling_interface_smi.h"
 #include "smi/smi_factory.h"
@@ -25,11 +27,6 @@ using smbios_test::Bytes;
 inline void put16(Bytes& bytes, std::uint16_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value));
     bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-inline std::uint32_t get32(const std::uint8_t* at) {
-    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
 }
 
 struct DaEntry {
@@ -118,25 +115,25 @@ public:
         image_.insert(image_.end(), bytes, bytes + size);
     }
     void execute() override {
-        if (image_.size() != size_ || size_ < 52) throw std::logic_error("image does not match the announced size");
+        namespace header = layout::calling_interface_header;
+        namespace buffer = layout::calling_interface_buffer;
+        constexpr std::size_t kData = layout::kCallingInterfaceDataOffset;
+        constexpr std::size_t kPaddingAt = header::kCommandCode + 1;
+        if (image_.size() != size_ || size_ < kData) throw std::logic_error("image does not match the announced size");
+        const auto valueAt = [](std::size_t first, int index) { return header::kSize + first + 4 * index; };
         FirmwareCall call;
-        const std::uint8_t* at = image_.data();
-        call.commandAddress = static_cast<std::uint16_t>(at[12] | (at[13] << 8));
-        call.commandCode = at[14];
-        call.padding = at[15];
-        at += 16;
-        call.cls = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
-        call.select = static_cast<std::uint16_t>(at[2] | (at[3] << 8));
-        for (int i = 0; i < 4; ++i) call.args[i] = get32(at + 4 + 4 * i);
-        for (int i = 0; i < 4; ++i) call.results[i] = get32(at + 20 + 4 * i);
-        call.data.assign(image_.begin() + 52, image_.end());
+        call.commandAddress = layout::read16(image_, header::kCommandAddress);
+        call.commandCode = image_[header::kCommandCode];
+        call.padding = image_[kPaddingAt];
+        call.cls = layout::read16(image_, header::kSize + buffer::kClass);
+        call.select = layout::read16(image_, header::kSize + buffer::kSelect);
+        for (int i = 0; i < 4; ++i) call.args[i] = layout::read32(image_, valueAt(buffer::kArgs, i));
+        for (int i = 0; i < 4; ++i) call.results[i] = layout::read32(image_, valueAt(buffer::kResults, i));
+        call.data.assign(image_.begin() + kData, image_.end());
         if (ScriptedFirmware::handler) ScriptedFirmware::handler(call);
         ScriptedFirmware::calls.push_back(call);
-        for (int i = 0; i < 4; ++i) {
-            for (int b = 0; b < 4; ++b)
-                image_[16 + 20 + 4 * i + b] = static_cast<std::uint8_t>(call.results[i] >> (8 * b));
-        }
-        std::copy(call.data.begin(), call.data.end(), image_.begin() + 52);
+        for (int i = 0; i < 4; ++i) layout::write32(image_, valueAt(buffer::kResults, i), call.results[i]);
+        std::copy(call.data.begin(), call.data.end(), image_.begin() + kData);
     }
     void getResultBuffer(std::uint8_t* bytes, std::size_t size) override {
         std::memcpy(bytes, image_.data() + readAt_, size);
