@@ -7,8 +7,7 @@
 
 #include <cstddef>
 
-namespace layout {
-namespace bridge_command_block {
+namespace layout::bridge_command_block {
 
 constexpr std::size_t kSize = 72;
 // 32 bits, always 11; the controller's 16-bit responder address.
@@ -21,7 +20,6 @@ constexpr std::size_t kRequest = 32, kCommand = 33, kFirstData = 34, kSessionHan
 
 static_assert(kSessionHandle + 2 <= kSize, "the request lies inside the block");
 
-}  // namespace bridge_command_block
-}  // namespace layout
+}  // namespace layout::bridge_command_block
 
 #endif

@@ -11,8 +11,7 @@
 
 #include "layout/smbios_structure_header.h"
 
-namespace layout {
-namespace calling_interface_structure {
+namespace layout::calling_interface_structure {
 
 constexpr std::uint8_t kType = 0xDA;
 constexpr std::size_t kCommandAddress = 4, kCommandCode = 6, kCommandHeaderLength = 7;
@@ -20,7 +19,6 @@ constexpr std::size_t kFirstEntry = 11, kEntrySize = 6;
 // In an entry, 16 bits each.
 constexpr std::size_t kEntryId = 0, kEntryLocation = 2, kEntryValue = 4;
 
-}  // namespace calling_interface_structure
-}  // namespace layout
+}  // namespace layout::calling_interface_structure
 
 #endif

@@ -9,15 +9,13 @@
 
 #include "layout/smbios_structure_header.h"
 
-namespace layout {
-namespace system_id_structure {
+namespace layout::system_id_structure {
 
 constexpr std::uint8_t kType = 0xD0;
 // A system id byte of kWideSystemIdFollows says the id is the 16-bit field at kWideSystemId.
 constexpr std::size_t kSystemId = 6, kWideSystemId = 8;
 constexpr std::uint8_t kWideSystemIdFollows = 0xFE;
 
-}  // namespace system_id_structure
-}  // namespace layout
+}  // namespace layout::system_id_structure
 
 #endif
