@@ -30,19 +30,26 @@ void markError(PMInfo* info) {
     info->brandStatus = PM_BRAND_DEBRAND;
 }
 
+// Asks for the default brand name into the record. A failure marks the
+// record with the error text and writes `failureLine` to standard error.
+bool collectDefaultBrandName(const CollectorSteps& steps, PMInfo* info, char** errorText, const char* failureLine) {
+    TextSlot name;
+    if (steps.queryDefaultBrandName(name.slot(), errorText)) {
+        info->defaultBrandName = copyIntoRecord(name.get());
+        return true;
+    }
+    markError(info);
+    info->ipmiError = copyIntoRecord(*errorText);
+    std::fprintf(stderr, "%s\n", failureLine);
+    return false;
+}
+
 // Mode 1, debranded: only the default brand name is asked for. A failure
 // marks the record but leaves the call's result at 0.
 void collectDebrand(const CollectorSteps& steps, PMInfo* info, char** errorText) {
     info->status = 0;
     info->brandStatus = PM_BRAND_DEBRAND;
-    TextSlot name;
-    if (steps.queryDefaultBrandName(name.slot(), errorText)) {
-        info->defaultBrandName = copyIntoRecord(name.get());
-    } else {
-        markError(info);
-        info->ipmiError = copyIntoRecord(*errorText);
-        std::fprintf(stderr, "unable to get default brand name\n");
-    }
+    collectDefaultBrandName(steps, info, errorText, "unable to get default brand name");
 }
 
 // Modes 2 and 3: brand name, default brand name, and for a complete rebrand
@@ -62,15 +69,7 @@ void collectRebrand(const CollectorSteps& steps, int mode, PMInfo* info, char** 
         return;
     }
 
-    TextSlot defaultBrand;
-    if (steps.queryDefaultBrandName(defaultBrand.slot(), errorText)) {
-        info->defaultBrandName = copyIntoRecord(defaultBrand.get());
-    } else {
-        markError(info);
-        info->ipmiError = copyIntoRecord(*errorText);
-        std::fprintf(stderr, "unable to retrieve default brand name\n");
-        return;
-    }
+    if (!collectDefaultBrandName(steps, info, errorText, "unable to retrieve default brand name")) return;
     info->status = 0;
     if (mode == PM_BRAND_STRING_REBRAND) {
         info->brandStatus = PM_BRAND_STRING_REBRAND;

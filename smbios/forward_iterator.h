@@ -1,6 +1,10 @@
 #ifndef VELMORA_SMBIOS_FORWARD_ITERATOR_H
 #define VELMORA_SMBIOS_FORWARD_ITERATOR_H
 
+#include <cstddef>
+#include <iterator>
+#include <type_traits>
+
 namespace smbios {
 
 // The operators of a forward iterator over `Base`, whose protected
@@ -10,6 +14,9 @@ namespace smbios {
 template <class Derived, class Base, class Value>
 class ForwardIterator : public Base {
 public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::remove_const_t<Value>;
+    using difference_type = std::ptrdiff_t;
     using pointer = Value*;
     using reference = Value&;
 

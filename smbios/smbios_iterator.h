@@ -18,10 +18,6 @@ class SmbiosTable;
 // table's cache.
 class SmbiosTableIteratorBase {
 public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = ISmbiosItem;
-    using difference_type = std::ptrdiff_t;
-
     virtual ~SmbiosTableIteratorBase();
 
     bool operator==(const SmbiosTableIteratorBase& other) const { return position == other.position; }

@@ -22,10 +22,6 @@ class TokenTable;
 // and -2 the end. Dereferencing either throws DerefNullPointer.
 class TokenTableIteratorBase {
 public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = IToken;
-    using difference_type = std::ptrdiff_t;
-
     static constexpr int kBeforeFirst = -1;
     static constexpr int kEnd = -2;
     static constexpr int kAnyId = -1;
