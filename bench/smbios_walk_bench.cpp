@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "smbios/smbios_entry_point.h"
 #include "smbios/smbios_table.h"
 
 namespace {
@@ -25,9 +26,11 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes dumpTable(const std::string& name) {
     std::ifstream file(std::string(VELMORA_DUMPS_DIR) + "/" + name, std::ios::binary);
     const Bytes whole((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    smbios::DecodedEntryPoint entry{};
     if (whole.size() < 0x20 || std::memcmp(whole.data(), "_SM_", 4) != 0) return {};
-    const std::size_t length = whole[0x16] | whole[0x17] << 8;
-    const std::size_t address = whole[0x18] | whole[0x19] << 8;
+    if (!smbios::decodeEntryPoint(whole.data(), whole.size(), entry)) return {};
+    const std::size_t length = entry.tableLength;
+    const std::size_t address = entry.tableAddress;
     if (address + length > whole.size()) return {};
     return Bytes(whole.begin() + static_cast<long>(address), whole.begin() + static_cast<long>(address + length));
 }
