@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include "memory/debug_service_win.h"
 #include "memory/firmware_tables.h"
 #include "memory/memory_os_specific.h"
 #include "smbios/memory_exceptions.h"
@@ -18,7 +19,6 @@ using NtMapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void**, ULONG_PTR,
                                               ULONG, ULONG);
 using NtUnmapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, void*);
 using RtlInitUnicodeStringFn = VOID(NTAPI*)(UNICODE_STRING*, const WCHAR*);
-using ZwSystemDebugControlFn = NTSTATUS(NTAPI*)(ULONG, void*, ULONG, void*, ULONG, ULONG*);
 using EnumSystemFirmwareTablesFn = UINT(WINAPI*)(DWORD, void*, DWORD);
 using GetSystemFirmwareTableFn = UINT(WINAPI*)(DWORD, DWORD, void*, DWORD);
 
@@ -31,7 +31,7 @@ struct SystemFunctions {
     NtMapViewOfSectionFn ntMapViewOfSection = nullptr;
     NtUnmapViewOfSectionFn ntUnmapViewOfSection = nullptr;
     RtlInitUnicodeStringFn rtlInitUnicodeString = nullptr;
-    ZwSystemDebugControlFn zwSystemDebugControl = nullptr;
+    SystemDebugControlFn zwSystemDebugControl = nullptr;
     EnumSystemFirmwareTablesFn enumSystemFirmwareTables = nullptr;
     GetSystemFirmwareTableFn getSystemFirmwareTable = nullptr;
 };
@@ -72,21 +72,6 @@ std::uint32_t enumerateFirmwareTables(std::uint32_t provider, void* buffer, std:
 
 std::uint32_t getFirmwareTable(std::uint32_t provider, std::uint32_t id, void* buffer, std::uint32_t size) {
     return systemFunctions.getSystemFirmwareTable(provider, id, buffer, size);
-}
-
-// The debug privilege lets the process open the physical-memory section and
-// use the debugger's read service. Whether it is granted shows only later,
-// when a read method fails.
-void enableDebugPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-    TOKEN_PRIVILEGES privileges = {};
-    if (LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
-        privileges.PrivilegeCount = 1;
-        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges), nullptr, nullptr);
-    }
-    CloseHandle(token);
 }
 
 HANDLE openPhysicalMemorySection() {
@@ -172,10 +157,13 @@ MemoryOsSpecific::MemoryOsSpecific(const std::string&) : handle_(new OsHandle) {
     systemFunctions.ntMapViewOfSection = lookUp<NtMapViewOfSectionFn>(ntdll, "NtMapViewOfSection");
     systemFunctions.ntUnmapViewOfSection = lookUp<NtUnmapViewOfSectionFn>(ntdll, "NtUnmapViewOfSection");
     systemFunctions.rtlInitUnicodeString = lookUp<RtlInitUnicodeStringFn>(ntdll, "RtlInitUnicodeString");
-    systemFunctions.zwSystemDebugControl = lookUp<ZwSystemDebugControlFn>(ntdll, "ZwSystemDebugControl");
+    systemFunctions.zwSystemDebugControl = findSystemDebugControl();
     systemFunctions.enumSystemFirmwareTables = lookUp<EnumSystemFirmwareTablesFn>(kernel32, "EnumSystemFirmwareTables");
     systemFunctions.getSystemFirmwareTable = lookUp<GetSystemFirmwareTableFn>(kernel32, "GetSystemFirmwareTable");
 
+    // The privilege lets the process open the physical-memory section and use
+    // the debugger's read service. Whether it was granted shows only later,
+    // when a read method fails.
     enableDebugPrivilege();
     handle_->section = openPhysicalMemorySection();
 }
