@@ -11,6 +11,7 @@
 #include "inspect/json_writer.h"
 #include "inspect/text_output.h"
 #include "inspect/token_commands.h"
+#include "smbios/error_description.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/token_table.h"
 
@@ -116,11 +117,11 @@ void verifyCmos(std::ostream& out, bool json) {
                 observer.update(accessor, &verifyOnly);
             } catch (const smbios::InvalidChecksum& failure) {
                 verdict = "MISMATCH";
-                error = reasonOf(failure);
+                error = smbios::summary(failure);
                 ++mismatches;
             } catch (const std::exception& failure) {
                 verdict = "UNREADABLE";
-                error = reasonOf(failure);
+                error = smbios::summary(failure);
                 ++unreadable;
             }
         }

@@ -7,6 +7,7 @@
 #include "inspect/inspect_error.h"
 #include "inspect/json_writer.h"
 #include "inspect/text_output.h"
+#include "smbios/error_description.h"
 #include "smbios/token.h"
 #include "smbios/token_table.h"
 #include "smbios/token_table_factory.h"
@@ -42,7 +43,7 @@ PrintedToken printToken(const smbios::IToken& token) {
         token.streamify(line);
     } catch (const std::exception& error) {
         printed.failed = true;
-        printed.error = reasonOf(error);
+        printed.error = smbios::summary(error);
     }
     printed.text = line.str();
     return printed;
@@ -69,7 +70,7 @@ TokenValue readValue(const smbios::IToken& token) {
         }
     } catch (const std::exception& error) {
         value.readable = false;
-        value.error = reasonOf(error);
+        value.error = smbios::summary(error);
     }
     return value;
 }

@@ -12,6 +12,7 @@
 #include "inspect/inspect_error.h"
 #include "inspect/text_output.h"
 #include "inspect/token_commands.h"
+#include "smbios/error_description.h"
 #include "smbios/cmos_exceptions.h"
 #include "smbios/cmos_tokens.h"
 #include "smbios/smbios_exceptions.h"
@@ -55,7 +56,7 @@ void runWrite(std::ostream& out, const std::function<void()>& writes) {
     try {
         writes();
     } catch (const std::exception& error) {
-        std::string reason = reasonOf(error);
+        std::string reason = smbios::summary(error);
         InspectCmosFactory* factory = inspectFactory();
         InspectCmos* cmos = factory != nullptr ? factory->made() : nullptr;
         const std::vector<CmosChange> changed = cmos != nullptr ? cmos->changes() : std::vector<CmosChange>();
@@ -253,7 +254,7 @@ void restoreCmos(std::ostream& out, const std::string& path) {
         try {
             cmos.checkWrite(at.indexPort, at.offset, 1);
         } catch (const std::exception& error) {
-            throw InspectError(reasonOf(error) + "\nNo CMOS byte was changed.");
+            throw InspectError(smbios::summary(error) + "\nNo CMOS byte was changed.");
         }
     }
     runWrite(out, [&]() {
