@@ -15,25 +15,6 @@ namespace {
 // Process-wide, filled again by every construction.
 memory::SystemDebugControlFn zwSystemDebugControl = nullptr;
 
-constexpr ULONG kReadIoSpace = 14;
-constexpr ULONG kWriteIoSpace = 15;
-constexpr ULONG kIsaInterface = 1;
-constexpr ULONG kIoAddressSpace = 1;
-
-// The service's request for one I/O-space transfer. On 32-bit Windows the
-// buffer address is 32 bits and four bytes of padding close the record; on
-// 64-bit Windows the address keeps its full width and fills that room. Both
-// are the 32 bytes the service checks for.
-struct IoSpaceRequest {
-    ULONGLONG address;
-    void* buffer;
-    ULONG length;
-    ULONG interfaceType;
-    ULONG busNumber;
-    ULONG addressSpace;
-};
-static_assert(sizeof(IoSpaceRequest) == 32, "the service expects a 32-byte request");
-
 constexpr const char* kUnavailable = "Error loading DLLs needed to call functions to read CMOS.";
 
 // The service's status, or the privilege's error, rides along as "ntstatus"
@@ -46,13 +27,13 @@ constexpr const char* kUnavailable = "Error loading DLLs needed to call function
 
 // The service's status: negative when the transfer failed.
 LONG transfer(ULONG command, std::uint32_t port, std::uint8_t* byte) {
-    IoSpaceRequest request = {};
+    memory::IoSpaceRequest request = {};
     request.address = port;
     request.buffer = byte;
     request.length = 1;
-    request.interfaceType = kIsaInterface;
+    request.interfaceType = 1;  // ISA
     request.busNumber = 0;
-    request.addressSpace = kIoAddressSpace;
+    request.addressSpace = 1;  // I/O ports
     ULONG returned = 0;
     return zwSystemDebugControl(command, &request, sizeof(request), nullptr, 0, &returned);
 }
@@ -71,8 +52,8 @@ CmosRWIo::~CmosRWIo() = default;
 std::uint8_t CmosRWIo::readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) {
     std::uint8_t index = static_cast<std::uint8_t>(offset);
     std::uint8_t value = 0;
-    LONG status = transfer(kWriteIoSpace, indexPort, &index);
-    if (status >= 0) status = transfer(kReadIoSpace, dataPort, &value);
+    LONG status = transfer(memory::kWriteIoSpace, indexPort, &index);
+    if (status >= 0) status = transfer(memory::kReadIoSpace, dataPort, &value);
     if (status < 0) throwUnavailable("", "ntstatus", static_cast<std::uint32_t>(status));
     return value;
 }

@@ -54,17 +54,6 @@ Fn lookUp(HMODULE module, const char* name) {
 
 constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr DWORD kViewShare = 1;
-constexpr ULONG kSysDbgReadPhysical = 10;
-
-// The request of the debugger's physical read. On 32-bit Windows it is the
-// 16-byte record the kernel expects; on 64-bit the buffer address keeps its
-// full width instead of being cut to 32 bits.
-struct PhysicalReadRequest {
-    ULONGLONG address;
-    void* buffer;
-    ULONG length;
-};
-static_assert(sizeof(void*) != 4 || sizeof(PhysicalReadRequest) == 16, "request record of 32-bit Windows");
 
 std::uint32_t enumerateFirmwareTables(std::uint32_t provider, void* buffer, std::uint32_t size) {
     return systemFunctions.enumSystemFirmwareTables(provider, buffer, size);
@@ -135,7 +124,7 @@ void readByDebugControl(std::uint8_t* buffer, std::uint64_t offset, std::uint32_
     constexpr const char* kFailed = "Could not use Debug Sysctl to read physical memory.";
     if (systemFunctions.zwSystemDebugControl == nullptr) throw AccessErrorImpl(kFailed);
     ULONG returned = 0;
-    const NTSTATUS status = systemFunctions.zwSystemDebugControl(kSysDbgReadPhysical, &request, sizeof(request),
+    const NTSTATUS status = systemFunctions.zwSystemDebugControl(kReadPhysicalMemory, &request, sizeof(request),
                                                                  nullptr, 0, &returned);
     if (!NT_SUCCESS(status)) throwAccessError(kFailed, "ntstatus", status);
 }
@@ -172,12 +161,6 @@ MemoryOsSpecific::~MemoryOsSpecific() {
     if (handle_->section != nullptr && systemFunctions.ntClose != nullptr) systemFunctions.ntClose(handle_->section);
     // The copies are process-wide: destroying any object empties them.
     releaseFirmwareTableCaches();
-}
-
-std::uint8_t MemoryOsSpecific::readByte(std::uint64_t offset) {
-    std::uint8_t value = 0;
-    readBlock(&value, offset, 1);
-    return value;
 }
 
 void MemoryOsSpecific::writeByte(std::uint64_t, std::uint8_t) {
