@@ -33,16 +33,8 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> cmosPorts(smbios::TokenTabl
     }
     const smbios::TokenTable& tokens = table;
     for (auto it = tokens.begin(); it != tokens.end(); ++it) {
-        const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&*it);
-        if (cmosToken == nullptr) continue;
-        std::uint16_t indexPort = 0;
-        std::uint16_t dataPort = 0;
-        try {
-            cmosToken->getCMOSDetails(&indexPort, &dataPort, nullptr);
-        } catch (const std::exception&) {
-            continue;  // an encoded token
-        }
-        add(indexPort, dataPort);
+        CmosTokenPlace place;
+        if (cmosPlaceOf(*it, place)) add(place.indexPort, place.dataPort);
     }
     return ports;
 }

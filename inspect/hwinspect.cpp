@@ -96,6 +96,19 @@ Action changeTokenAction(const std::string& idText, TokenChange change, const st
     return [id, change, text](std::ostream& out) { changeToken(out, id, change, text); };
 }
 
+// Prepares a command whose one value is a file: `Run` writes or reads it.
+template <void (*Run)(std::ostream&, const std::string&)>
+Action withFile(const std::vector<std::string>& values, const Options&) {
+    const std::string path = values[0];
+    return [path](std::ostream& out) { Run(out, path); };
+}
+
+// Prepares a command without values that offers --json.
+template <void (*Run)(std::ostream&, bool)>
+Action withJson(const std::vector<std::string>&, const Options& options) {
+    return [json = options.json](std::ostream& out) { Run(out, json); };
+}
+
 // The string keywords, as --help lists them under "string KEYWORD".
 std::string keywordLines() {
     std::string lines;
@@ -115,10 +128,7 @@ const std::vector<Command>& commands() {
     using Opts = const Options&;
     static const std::vector<Command> rows = {
         {"table", "", true, false, "", Group::Reading,
-         "the table's printed form, then every structure with its\nstrings", "", "",
-         [](Values, Opts options) -> Action {
-             return [json = options.json](std::ostream& out) { showTable(out, json); };
-         }},
+         "the table's printed form, then every structure with its\nstrings", "", "", withJson<showTable>},
         {"item", "HANDLE", true, false, "", Group::Reading, "one structure: its formatted area in hex and its strings",
          "", "",
          [](Values values, Opts options) -> Action {
@@ -147,15 +157,9 @@ const std::vector<Command>& commands() {
         {"dump-bin", "FILE", false, false, "", Group::Reading,
          "write the table to FILE in the dump-bin layout (entry\npoint at 0, table at 0x20), which SMBIOS tools "
          "read back;\nthe entry point is a 2.x one (\"_SM_\") with the table's\nversion, also for a 3.x table",
-         "", "",
-         [](Values values, Opts) -> Action {
-             const std::string path = values[0];
-             return [path](std::ostream& out) { writeDumpBin(out, path); };
-         }},
+         "", "", withFile<writeDumpBin>},
         {"tokens", "", true, false, "", Group::Reading, "the BIOS token table's printed form, one token a line", "", "",
-         [](Values, Opts options) -> Action {
-             return [json = options.json](std::ostream& out) { showTokens(out, json); };
-         }},
+         withJson<showTokens>},
         {"token", "ID", false, false, "", Group::Reading, "every token with that id: value and string form", "", "",
          [](Values values, Opts) -> Action {
              const std::uint16_t id = tokenId(values[0]);
@@ -174,10 +178,7 @@ const std::vector<Command>& commands() {
         {"cmos verify", "", true, false, "", Group::Reading,
          "every CMOS checksum the token structures declare,\nverified, never repaired: ok, MISMATCH, cannot "
          "be\nmaintained (and why), or no checksum declared;\nexit status 1 unless every one is ok or none",
-         "", "",
-         [](Values, Opts options) -> Action {
-             return [json = options.json](std::ostream& out) { verifyCmos(out, json); };
-         }},
+         "", "", withJson<verifyCmos>},
         {"cmos dump", "", false, false, "--all", Group::Reading,
          "the 256 bytes behind each index port they name, in hex;\nthe clock registers 00h-0Dh behind port 70h "
          "(and 80h-8Dh,\nwhich select them too) are shown as -- and never read:\nreading 0Ch clears the clock's "
@@ -187,19 +188,11 @@ const std::vector<Command>& commands() {
         {"cmos save", "FILE", false, false, "", Group::Changing,
          "every CMOS byte the token structures use (token bytes,\nchecksum ranges and locations, never the "
          "clock\nregisters) into FILE, a CMOS image that --cmos-image\nreads; writes no CMOS byte",
-         "", "",
-         [](Values values, Opts) -> Action {
-             const std::string path = values[0];
-             return [path](std::ostream& out) { saveCmos(out, path); };
-         }},
+         "", "", withFile<saveCmos>},
         {"cmos restore", "FILE", false, true, "", Group::Changing,
          "write back the saved bytes of FILE that differ from\nCMOS, then read every saved byte back and "
          "verify every\nchecksum (exit 1 if any differs)",
-         "", "",
-         [](Values values, Opts) -> Action {
-             const std::string path = values[0];
-             return [path](std::ostream& out) { restoreCmos(out, path); };
-         }},
+         "", "", withFile<restoreCmos>},
         {"cmos repair", "", false, true, "", Group::Changing,
          "write every maintainable declared checksum that does\nnot match (exit 1 when one cannot be maintained)", "",
          "", [](Values, Opts) -> Action { return [](std::ostream& out) { repairCmos(out); }; }},

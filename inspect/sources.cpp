@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,14 +52,11 @@ private:
     std::unique_ptr<smbios::SmbiosStrategy> inner_;
 };
 
+// A physical address as firmware documents write it: "F0000h".
 std::string address(std::uint64_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value % 16]);
-        value /= 16;
-    } while (value != 0);
-    return text + "h";
+    std::ostringstream text;
+    text << std::uppercase << std::hex << value << 'h';
+    return text.str();
 }
 
 constexpr std::uint32_t kSearchStart = 0xE0000;

@@ -159,18 +159,10 @@ std::vector<CmosPlace> usedCmosBytes(smbios::TokenTable& table) {
     };
     const smbios::TokenTable& tokens = table;
     for (auto it = tokens.begin(); it != tokens.end(); ++it) {
-        const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&*it);
-        if (cmosToken == nullptr) continue;
-        std::uint16_t indexPort = 0;
-        std::uint16_t dataPort = 0;
-        std::uint8_t location = 0;
-        try {
-            cmosToken->getCMOSDetails(&indexPort, &dataPort, &location);
-        } catch (const std::exception&) {
-            continue;  // an encoded string keeps its place to itself
-        }
+        CmosTokenPlace place;
+        if (!cmosPlaceOf(*it, place)) continue;
         const unsigned length = it->isString() ? it->getStringLength() : 1;
-        add(indexPort, dataPort, location, location + length - 1);
+        add(place.indexPort, place.dataPort, place.location, place.location + length - 1);
     }
     for (const smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
         if (observer.declaresNoChecksum()) continue;
