@@ -5,76 +5,46 @@
 #include <cstdint>
 
 #include "cmos/cmos_rw_io.h"
+#include "memory/debug_service_win.h"
 #include "smbios/smbios_exceptions.h"
 
 namespace cmos {
 
 namespace {
 
-using ZwSystemDebugControlFn = LONG(NTAPI*)(ULONG, void*, ULONG, void*, ULONG, ULONG*);
-
 // Process-wide, filled again by every construction.
-ZwSystemDebugControlFn zwSystemDebugControl = nullptr;
-
-constexpr ULONG kReadIoSpace = 14;
-constexpr ULONG kWriteIoSpace = 15;
-constexpr ULONG kIsaInterface = 1;
-constexpr ULONG kIoAddressSpace = 1;
-
-// The service's request for one I/O-space transfer. On 32-bit Windows the
-// buffer address is 32 bits and four bytes of padding close the record; on
-// 64-bit Windows the address keeps its full width and fills that room. Both
-// are the 32 bytes the service checks for.
-struct IoSpaceRequest {
-    ULONGLONG address;
-    void* buffer;
-    ULONG length;
-    ULONG interfaceType;
-    ULONG busNumber;
-    ULONG addressSpace;
-};
-static_assert(sizeof(IoSpaceRequest) == 32, "the service expects a 32-byte request");
+memory::SystemDebugControlFn zwSystemDebugControl = nullptr;
 
 constexpr const char* kUnavailable = "Error loading DLLs needed to call functions to read CMOS.";
 
-bool enableDebugPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
-    TOKEN_PRIVILEGES privileges = {};
-    bool enabled = false;
-    if (LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
-        privileges.PrivilegeCount = 1;
-        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        // The call succeeds even when the token lacks the privilege; only
-        // ERROR_NOT_ALL_ASSIGNED tells, and then it is not enabled.
-        enabled = AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges), nullptr, nullptr) &&
-                  GetLastError() == ERROR_SUCCESS;
-    }
-    CloseHandle(token);
-    return enabled;
+// The service's status, or the privilege's error, rides along as "ntstatus"
+// or "last_error".
+[[noreturn]] void throwUnavailable(const char* message, const char* code, std::uint32_t value) {
+    smbios::NotImplementedImpl error(message);
+    error.setParameter(code, static_cast<int>(value));
+    throw error;
 }
 
-bool transfer(ULONG command, std::uint32_t port, std::uint8_t* byte) {
-    IoSpaceRequest request = {};
+// The service's status: negative when the transfer failed.
+LONG transfer(ULONG command, std::uint32_t port, std::uint8_t* byte) {
+    memory::IoSpaceRequest request = {};
     request.address = port;
     request.buffer = byte;
     request.length = 1;
-    request.interfaceType = kIsaInterface;
+    request.interfaceType = 1;  // ISA
     request.busNumber = 0;
-    request.addressSpace = kIoAddressSpace;
+    request.addressSpace = 1;  // I/O ports
     ULONG returned = 0;
-    return zwSystemDebugControl(command, &request, sizeof(request), nullptr, 0, &returned) >= 0;
+    return zwSystemDebugControl(command, &request, sizeof(request), nullptr, 0, &returned);
 }
 
 }  // namespace
 
 CmosRWIo::CmosRWIo() {
-    // Only looked up, never loaded: ntdll is in every process already.
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    zwSystemDebugControl = ntdll == nullptr ? nullptr
-                                            : reinterpret_cast<ZwSystemDebugControlFn>(reinterpret_cast<void*>(
-                                                  GetProcAddress(ntdll, "ZwSystemDebugControl")));
-    if (zwSystemDebugControl == nullptr || !enableDebugPrivilege()) throw smbios::NotImplementedImpl(kUnavailable);
+    zwSystemDebugControl = memory::findSystemDebugControl();
+    if (zwSystemDebugControl == nullptr) throw smbios::NotImplementedImpl(kUnavailable);
+    const std::uint32_t refused = memory::enableDebugPrivilege();
+    if (refused != 0) throwUnavailable(kUnavailable, "last_error", refused);
 }
 
 CmosRWIo::~CmosRWIo() = default;
@@ -82,9 +52,9 @@ CmosRWIo::~CmosRWIo() = default;
 std::uint8_t CmosRWIo::readByte(std::uint32_t indexPort, std::uint32_t dataPort, std::uint32_t offset) {
     std::uint8_t index = static_cast<std::uint8_t>(offset);
     std::uint8_t value = 0;
-    if (!transfer(kWriteIoSpace, indexPort, &index) || !transfer(kReadIoSpace, dataPort, &value)) {
-        throw smbios::NotImplementedImpl("");
-    }
+    LONG status = transfer(memory::kWriteIoSpace, indexPort, &index);
+    if (status >= 0) status = transfer(memory::kReadIoSpace, dataPort, &value);
+    if (status < 0) throwUnavailable("", "ntstatus", static_cast<std::uint32_t>(status));
     return value;
 }
 

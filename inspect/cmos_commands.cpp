@@ -11,6 +11,7 @@
 #include "inspect/json_writer.h"
 #include "inspect/text_output.h"
 #include "inspect/token_commands.h"
+#include "smbios/error_description.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/token_table.h"
 
@@ -32,16 +33,8 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> cmosPorts(smbios::TokenTabl
     }
     const smbios::TokenTable& tokens = table;
     for (auto it = tokens.begin(); it != tokens.end(); ++it) {
-        const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&*it);
-        if (cmosToken == nullptr) continue;
-        std::uint16_t indexPort = 0;
-        std::uint16_t dataPort = 0;
-        try {
-            cmosToken->getCMOSDetails(&indexPort, &dataPort, nullptr);
-        } catch (const std::exception&) {
-            continue;  // an encoded token
-        }
-        add(indexPort, dataPort);
+        CmosTokenPlace place;
+        if (cmosPlaceOf(*it, place)) add(place.indexPort, place.dataPort);
     }
     return ports;
 }
@@ -116,11 +109,11 @@ void verifyCmos(std::ostream& out, bool json) {
                 observer.update(accessor, &verifyOnly);
             } catch (const smbios::InvalidChecksum& failure) {
                 verdict = "MISMATCH";
-                error = reasonOf(failure);
+                error = smbios::summary(failure);
                 ++mismatches;
             } catch (const std::exception& failure) {
                 verdict = "UNREADABLE";
-                error = reasonOf(failure);
+                error = smbios::summary(failure);
                 ++unreadable;
             }
         }

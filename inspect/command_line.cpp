@@ -37,6 +37,45 @@ void setSource(Options& options, TableSource source, const std::string& path) {
     options.sourcePath = path;
 }
 
+void setFile(std::string& file, const std::string& value, const char* option) {
+    if (value.empty()) throw UsageError(std::string(option) + " needs a file");
+    file = value;
+}
+
+// One option: a switch sets its flag, an option with a value hands the
+// value to `take`.
+struct OptionRow {
+    const char* name;
+    bool Options::*flag;  // null for an option with a value
+    void (*take)(Options& options, const std::string& value);
+};
+
+const OptionRow kOptions[] = {
+    {"--version", &Options::version, nullptr},
+    {"--json", &Options::json, nullptr},
+    {"--dry-run", &Options::dryRun, nullptr},
+    {"--all", &Options::all, nullptr},
+    {"--strict", &Options::strict, nullptr},
+    {"--memory-image", nullptr,
+     [](Options& options, const std::string& value) { setSource(options, TableSource::MemoryImage, value); }},
+    {"--dump", nullptr,
+     [](Options& options, const std::string& value) { setSource(options, TableSource::Dump, value); }},
+    {"--sysfs", nullptr,
+     [](Options& options, const std::string& value) { setSource(options, TableSource::Sysfs, value); }},
+    {"--cmos-image", nullptr,
+     [](Options& options, const std::string& value) { setFile(options.cmosImage, value, "--cmos-image"); }},
+    {"--smi-file", nullptr,
+     [](Options& options, const std::string& value) { setFile(options.smiFile, value, "--smi-file"); }},
+    {"--offset", nullptr,
+     [](Options& options, const std::string& value) {
+         std::uint64_t address = 0;
+         if (!parseNumber(value, 0xFFFFFFFFu, address)) {
+             throw UsageError("--offset needs a 32-bit address, not \"" + value + "\"");
+         }
+         options.offset = static_cast<std::uint32_t>(address);
+     }},
+};
+
 }  // namespace
 
 Options parseCommandLine(const std::vector<std::string>& args) {
@@ -51,60 +90,22 @@ Options parseCommandLine(const std::vector<std::string>& args) {
             options.help = true;
             continue;
         }
-        std::string name = arg;
-        std::string value;
-        bool hasValue = false;
         const std::size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-            hasValue = true;
+        const std::string name = arg.substr(0, equals);
+        const OptionRow* row = nullptr;
+        for (const OptionRow& option : kOptions) {
+            if (name == option.name) row = &option;
         }
-        auto takeValue = [&]() -> std::string {
-            if (hasValue) return value;
-            if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
-            return args[++i];
-        };
-        auto noValue = [&]() {
-            if (hasValue) throw UsageError(name + " takes no value");
-        };
-
-        if (name == "--version") {
-            noValue();
-            options.version = true;
-        } else if (name == "--json") {
-            noValue();
-            options.json = true;
-        } else if (name == "--dry-run") {
-            noValue();
-            options.dryRun = true;
-        } else if (name == "--all") {
-            noValue();
-            options.all = true;
-        } else if (name == "--strict") {
-            noValue();
-            options.strict = true;
-        } else if (name == "--memory-image") {
-            setSource(options, TableSource::MemoryImage, takeValue());
-        } else if (name == "--dump") {
-            setSource(options, TableSource::Dump, takeValue());
-        } else if (name == "--sysfs") {
-            setSource(options, TableSource::Sysfs, takeValue());
-        } else if (name == "--cmos-image") {
-            options.cmosImage = takeValue();
-            if (options.cmosImage.empty()) throw UsageError("--cmos-image needs a file");
-        } else if (name == "--smi-file") {
-            options.smiFile = takeValue();
-            if (options.smiFile.empty()) throw UsageError("--smi-file needs a file");
-        } else if (name == "--offset") {
-            const std::string text = takeValue();
-            std::uint64_t address = 0;
-            if (!parseNumber(text, 0xFFFFFFFFu, address)) {
-                throw UsageError("--offset needs a 32-bit address, not \"" + text + "\"");
-            }
-            options.offset = static_cast<std::uint32_t>(address);
+        if (row == nullptr) throw UsageError("unknown option " + name);
+        if (row->flag != nullptr) {
+            if (equals != std::string::npos) throw UsageError(name + " takes no value");
+            options.*(row->flag) = true;
+        } else if (equals != std::string::npos) {
+            row->take(options, arg.substr(equals + 1));
+        } else if (i + 1 < args.size()) {
+            row->take(options, args[++i]);
         } else {
-            throw UsageError("unknown option " + name);
+            throw UsageError(name + " needs a value");
         }
     }
     return options;

@@ -1,5 +1,6 @@
 #include "inspect/hwinspect.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 
@@ -14,6 +15,7 @@
 #include "inspect/token_commands.h"
 #include "inspect/write_commands.h"
 #include "memory/memory_factory.h"
+#include "smbios/error_description.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/token_table_factory.h"
 #include "smi/smi_factory.h"
@@ -26,68 +28,54 @@ namespace hwinspect {
 
 namespace {
 
-const char kSynopsis[] =
+const char kUsageLines[] =
     "usage: hwinspect [--memory-image FILE | --dump FILE | --sysfs DIR] [--strict] [--offset ADDR]\n"
-    "                 [--cmos-image FILE] [--smi-file FILE] [--json] [--dry-run] COMMAND [ARGUMENTS]\n"
-    "commands: table, item HANDLE, string TYPE OFFSET, string KEYWORD, manufacturer, dump-bin FILE,\n"
-    "          tokens, token ID, token ID activate, token ID deactivate, token ID set TEXT,\n"
-    "          cmos verify, cmos dump [--all], cmos save FILE, cmos restore FILE, cmos repair\n";
+    "                 [--cmos-image FILE] [--smi-file FILE] [--json] [--dry-run] COMMAND [ARGUMENTS]\n";
 
-// What a wrong command line gets on standard error.
-const std::string kUsage = std::string(kSynopsis) + "\"hwinspect --help\" explains them.\n";
+// The synopsis's list of commands wraps before this column.
+constexpr std::size_t kSynopsisWidth = 96;
 
-// A command word (two for "cmos ...") with the number of arguments it takes,
-// whether it has a JSON form and whether it may change CMOS (--dry-run).
-// "token" changes CMOS only with a second word.
-struct CommandSpec {
-    const char* name;
-    std::size_t minArgs;
-    std::size_t maxArgs;
-    bool json;
-    bool writes;
+// Where --help lists a command: with the commands that read, or with those
+// that change CMOS (and their companion, cmos save).
+enum class Group { Reading, Changing };
+
+// What runs a command once its arguments are checked.
+using Action = std::function<void(std::ostream&)>;
+
+// One form of a command as users type it. Everything the tool knows of a
+// command stands in its row: the command line is checked against it, and the
+// synopsis and --help are built from it.
+struct Command {
+    std::string words;      // "table", "cmos verify"
+    std::string arguments;  // "ID activate": capitals stand for values, other words are given as written
+    bool json;              // offers --json
+    bool dryRun;            // changes CMOS, so offers --dry-run
+    std::string option;     // the one option only this command takes ("--all"), or empty
+    Group group;
+    std::string help;        // its lines in --help, "\n" between them
+    std::string optionHelp;  // the line of "WORDS OPTION" in --help
+    std::string helpAfter;   // lines --help prints as they are after the command's
+    // Checks the values (the arguments' capitals, in order) and returns what
+    // runs the command; throws UsageError.
+    Action (*prepare)(const std::vector<std::string>& values, const Options& options);
 };
 
-const CommandSpec kCommands[] = {
-    {"table", 0, 0, true, false},         {"item", 1, 1, true, false},         {"string", 1, 2, false, false},
-    {"manufacturer", 0, 0, false, false}, {"dump-bin", 1, 1, false, false},    {"tokens", 0, 0, true, false},
-    {"token", 1, 3, false, true},         {"cmos verify", 0, 0, true, false},  {"cmos dump", 0, 0, false, false},
-    {"cmos save", 1, 1, false, false},    {"cmos restore", 1, 1, false, true}, {"cmos repair", 0, 0, false, true},
-};
+std::vector<std::string> splitWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t to = text.find(' ', from);
+        if (to == std::string::npos) to = text.size();
+        if (to > from) words.push_back(text.substr(from, to - from));
+        from = to + 1;
+    }
+    return words;
+}
 
-struct Invocation {
-    const CommandSpec* spec = nullptr;
-    std::vector<std::string> args;
-};
+bool isValue(const std::string& word) { return !word.empty() && word[0] >= 'A' && word[0] <= 'Z'; }
 
-Invocation findCommand(const Options& options) {
-    if (options.words.empty()) throw UsageError("no command given");
-    // "cmos" takes a second word that names what it does.
-    std::size_t nameWords = 1;
-    std::string name = options.words[0];
-    if (name == "cmos") {
-        if (options.words.size() < 2) {
-            throw UsageError("cmos needs \"verify\", \"dump\", \"save\", \"restore\" or \"repair\"");
-        }
-        name += " " + options.words[1];
-        nameWords = 2;
-    }
-    Invocation invocation;
-    for (const CommandSpec& spec : kCommands) {
-        if (name == spec.name) invocation.spec = &spec;
-    }
-    if (invocation.spec == nullptr) throw UsageError("unknown command \"" + name + "\"");
-    const CommandSpec& spec = *invocation.spec;
-    invocation.args.assign(options.words.begin() + static_cast<std::ptrdiff_t>(nameWords), options.words.end());
-    if (invocation.args.size() < spec.minArgs || invocation.args.size() > spec.maxArgs) {
-        throw UsageError(std::string("wrong number of arguments for ") + spec.name);
-    }
-    if (options.json && !spec.json) throw UsageError(std::string("--json is not offered by ") + spec.name);
-    const bool changesCmos = spec.writes && (std::string(spec.name) != "token" || invocation.args.size() > 1);
-    if (options.dryRun && !changesCmos) {
-        throw UsageError(std::string("--dry-run is offered by the commands that change CMOS, not by ") + spec.name);
-    }
-    if (options.all && std::string(spec.name) != "cmos dump") throw UsageError("--all is offered by cmos dump only");
-    return invocation;
+std::string usageOf(const Command& command) {
+    return command.arguments.empty() ? command.words : command.words + " " + command.arguments;
 }
 
 std::uint64_t numberArgument(const std::string& text, std::uint64_t max, const char* what) {
@@ -99,68 +87,232 @@ std::uint64_t numberArgument(const std::string& text, std::uint64_t max, const c
     return value;
 }
 
-// Checks the arguments of the command (usage errors) and returns what runs
-// it, so that no source is touched for a command line that is wrong.
-std::function<void(std::ostream&)> prepare(const Invocation& invocation, const Options& options) {
-    const std::string name = invocation.spec->name;
-    const std::vector<std::string>& args = invocation.args;
-    if (name == "table") {
-        return [json = options.json](std::ostream& out) { showTable(out, json); };
-    }
-    if (name == "item") {
-        const auto handle = static_cast<std::uint16_t>(numberArgument(args[0], 0xFFFF, "HANDLE"));
-        return [handle, json = options.json](std::ostream& out) { showItem(out, handle, json); };
-    }
-    if (name == "string" && args.size() == 2) {
-        const auto type = static_cast<int>(numberArgument(args[0], 0xFF, "TYPE"));
-        const auto offset = static_cast<unsigned>(numberArgument(args[1], 0xFFFF, "OFFSET"));
-        return [type, offset](std::ostream& out) { showStructureString(out, type, offset); };
-    }
-    if (name == "string") {
-        const StringKeyword* keyword = findStringKeyword(args[0]);
-        if (keyword == nullptr) throw UsageError("unknown string keyword \"" + args[0] + "\"");
-        return [keyword](std::ostream& out) { showStructureString(out, keyword->type, keyword->offset); };
-    }
-    if (name == "manufacturer") {
-        return [](std::ostream& out) { showManufacturer(out); };
-    }
-    if (name == "dump-bin") {
-        const std::string path = args[0];
-        return [path](std::ostream& out) { writeDumpBin(out, path); };
-    }
-    if (name == "tokens") {
-        return [json = options.json](std::ostream& out) { showTokens(out, json); };
-    }
-    if (name == "token") {
-        const auto id = static_cast<std::uint16_t>(numberArgument(args[0], 0xFFFF, "ID"));
-        if (args.size() == 1) return [id](std::ostream& out) { showToken(out, id); };
-        const std::string& what = args[1];
-        TokenChange change = TokenChange::Set;
-        if (what == "activate" && args.size() == 2) {
-            change = TokenChange::Activate;
-        } else if (what == "deactivate" && args.size() == 2) {
-            change = TokenChange::Deactivate;
-        } else if (what != "set" || args.size() != 3) {
-            throw UsageError("token ID takes \"activate\", \"deactivate\" or \"set TEXT\"");
+std::uint16_t tokenId(const std::string& text) {
+    return static_cast<std::uint16_t>(numberArgument(text, 0xFFFF, "ID"));
+}
+
+Action changeTokenAction(const std::string& idText, TokenChange change, const std::string& text) {
+    const std::uint16_t id = tokenId(idText);
+    return [id, change, text](std::ostream& out) { changeToken(out, id, change, text); };
+}
+
+// Prepares a command whose one value is a file: `Run` writes or reads it.
+template <void (*Run)(std::ostream&, const std::string&)>
+Action withFile(const std::vector<std::string>& values, const Options&) {
+    const std::string path = values[0];
+    return [path](std::ostream& out) { Run(out, path); };
+}
+
+// Prepares a command without values that offers --json.
+template <void (*Run)(std::ostream&, bool)>
+Action withJson(const std::vector<std::string>&, const Options& options) {
+    return [json = options.json](std::ostream& out) { Run(out, json); };
+}
+
+// The string keywords, as --help lists them under "string KEYWORD".
+std::string keywordLines() {
+    std::string lines;
+    std::string line = "   ";
+    for (const StringKeyword& keyword : stringKeywords()) {
+        if (line.size() + 1 + std::string(keyword.name).size() > 78) {
+            lines += line + "\n";
+            line = "   ";
         }
-        const std::string text = args.size() == 3 ? args[2] : std::string();
-        return [id, change, text](std::ostream& out) { changeToken(out, id, change, text); };
+        line += std::string(" ") + keyword.name;
     }
-    if (name == "cmos verify") {
-        return [json = options.json](std::ostream& out) { verifyCmos(out, json); };
+    return lines + line + "\n";
+}
+
+const std::vector<Command>& commands() {
+    using Values = const std::vector<std::string>&;
+    using Opts = const Options&;
+    static const std::vector<Command> rows = {
+        {"table", "", true, false, "", Group::Reading,
+         "the table's printed form, then every structure with its\nstrings", "", "", withJson<showTable>},
+        {"item", "HANDLE", true, false, "", Group::Reading, "one structure: its formatted area in hex and its strings",
+         "", "",
+         [](Values values, Opts options) -> Action {
+             const auto handle = static_cast<std::uint16_t>(numberArgument(values[0], 0xFFFF, "HANDLE"));
+             return [handle, json = options.json](std::ostream& out) { showItem(out, handle, json); };
+         }},
+        {"string", "TYPE OFFSET", false, false, "", Group::Reading,
+         "the string whose number stands at OFFSET in the first\nstructure of TYPE, through the library's string "
+         "query",
+         "", "",
+         [](Values values, Opts) -> Action {
+             const auto type = static_cast<int>(numberArgument(values[0], 0xFF, "TYPE"));
+             const auto offset = static_cast<unsigned>(numberArgument(values[1], 0xFFFF, "OFFSET"));
+             return [type, offset](std::ostream& out) { showStructureString(out, type, offset); };
+         }},
+        {"string", "KEYWORD", false, false, "", Group::Reading,
+         "the same for a field named as dmidecode -s names it:", "", keywordLines(),
+         [](Values values, Opts) -> Action {
+             const StringKeyword* keyword = findStringKeyword(values[0]);
+             if (keyword == nullptr) throw UsageError("unknown string keyword \"" + values[0] + "\"");
+             return [keyword](std::ostream& out) { showStructureString(out, keyword->type, keyword->offset); };
+         }},
+        {"manufacturer", "", false, false, "", Group::Reading,
+         "the system manufacturer, through the library's\nmanufacturer query (type 1, offset 4)", "", "",
+         [](Values, Opts) -> Action { return [](std::ostream& out) { showManufacturer(out); }; }},
+        {"dump-bin", "FILE", false, false, "", Group::Reading,
+         "write the table to FILE in the dump-bin layout (entry\npoint at 0, table at 0x20), which SMBIOS tools "
+         "read back;\nthe entry point is a 2.x one (\"_SM_\") with the table's\nversion, also for a 3.x table",
+         "", "", withFile<writeDumpBin>},
+        {"tokens", "", true, false, "", Group::Reading, "the BIOS token table's printed form, one token a line", "", "",
+         withJson<showTokens>},
+        {"token", "ID", false, false, "", Group::Reading, "every token with that id: value and string form", "", "",
+         [](Values values, Opts) -> Action {
+             const std::uint16_t id = tokenId(values[0]);
+             return [id](std::ostream& out) { showToken(out, id); };
+         }},
+        {"token", "ID activate", false, true, "", Group::Changing, "activate every token with that id", "", "",
+         [](Values values, Opts) { return changeTokenAction(values[0], TokenChange::Activate, std::string()); }},
+        {"token", "ID deactivate", false, true, "", Group::Changing,
+         "deactivate them: a bit token whose setting is one bit\ngets the other value of that bit (several "
+         "bits:\nactivate the token of the setting wanted)",
+         "", "",
+         [](Values values, Opts) { return changeTokenAction(values[0], TokenChange::Deactivate, std::string()); }},
+        {"token", "ID set TEXT", false, true, "", Group::Changing,
+         "TEXT as the string of every string token with that\nid, padded with zero bytes (longer text is refused)", "",
+         "", [](Values values, Opts) { return changeTokenAction(values[0], TokenChange::Set, values[1]); }},
+        {"cmos verify", "", true, false, "", Group::Reading,
+         "every CMOS checksum the token structures declare,\nverified, never repaired: ok, MISMATCH, cannot "
+         "be\nmaintained (and why), or no checksum declared;\nexit status 1 unless every one is ok or none",
+         "", "", withJson<verifyCmos>},
+        {"cmos dump", "", false, false, "--all", Group::Reading,
+         "the 256 bytes behind each index port they name, in hex;\nthe clock registers 00h-0Dh behind port 70h "
+         "(and 80h-8Dh,\nwhich select them too) are shown as -- and never read:\nreading 0Ch clears the clock's "
+         "interrupt flags",
+         "the same with the clock registers read", "",
+         [](Values, Opts options) -> Action { return [all = options.all](std::ostream& out) { dumpCmos(out, all); }; }},
+        {"cmos save", "FILE", false, false, "", Group::Changing,
+         "every CMOS byte the token structures use (token bytes,\nchecksum ranges and locations, never the "
+         "clock\nregisters) into FILE, a CMOS image that --cmos-image\nreads; writes no CMOS byte",
+         "", "", withFile<saveCmos>},
+        {"cmos restore", "FILE", false, true, "", Group::Changing,
+         "write back the saved bytes of FILE that differ from\nCMOS, then read every saved byte back and "
+         "verify every\nchecksum (exit 1 if any differs)",
+         "", "", withFile<restoreCmos>},
+        {"cmos repair", "", false, true, "", Group::Changing,
+         "write every maintainable declared checksum that does\nnot match (exit 1 when one cannot be maintained)", "",
+         "", [](Values, Opts) -> Action { return [](std::ostream& out) { repairCmos(out); }; }},
+    };
+    return rows;
+}
+
+// `items` as "a", "b" or "c", each in double quotes.
+std::string quotedChoice(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " or " : ", ";
+        text += "\"" + items[i] + "\"";
     }
-    if (name == "cmos save") {
-        const std::string path = args[0];
-        return [path](std::ostream& out) { saveCmos(out, path); };
+    return text;
+}
+
+struct Invocation {
+    const Command* command = nullptr;
+    std::vector<std::string> values;
+};
+
+// The rows whose words begin the command line, with how many words they take.
+std::vector<const Command*> rowsNamed(const std::vector<std::string>& words, std::size_t& nameWords) {
+    std::vector<const Command*> named;
+    std::vector<std::string> secondWords;
+    for (const Command& command : commands()) {
+        const std::vector<std::string> name = splitWords(command.words);
+        if (name[0] != words[0]) continue;
+        if (name.size() == 2) secondWords.push_back(name[1]);
+        if (name.size() > words.size() || !std::equal(name.begin(), name.end(), words.begin())) continue;
+        named.push_back(&command);
+        nameWords = name.size();
     }
-    if (name == "cmos restore") {
-        const std::string path = args[0];
-        return [path](std::ostream& out) { restoreCmos(out, path); };
+    if (named.empty() && !secondWords.empty() && words.size() < 2) {
+        throw UsageError(words[0] + " needs " + quotedChoice(secondWords));
     }
-    if (name == "cmos repair") {
-        return [](std::ostream& out) { repairCmos(out); };
+    if (named.empty()) {
+        const std::string name = secondWords.empty() ? words[0] : words[0] + " " + words[1];
+        throw UsageError("unknown command \"" + name + "\"");
     }
-    return [all = options.all](std::ostream& out) { dumpCmos(out, all); };
+    return named;
+}
+
+Invocation findCommand(const Options& options) {
+    if (options.words.empty()) throw UsageError("no command given");
+    std::size_t nameWords = 1;
+    const std::vector<const Command*> named = rowsNamed(options.words, nameWords);
+    const std::string& name = named.front()->words;
+    const std::vector<std::string> given(options.words.begin() + static_cast<std::ptrdiff_t>(nameWords),
+                                         options.words.end());
+    Invocation invocation;
+    bool countFits = false;
+    std::vector<std::string> forms;  // what may follow the first value, for the message below
+    for (const Command* command : named) {
+        const std::vector<std::string> expected = splitWords(command->arguments);
+        if (expected.size() > 1) {
+            forms.push_back(command->arguments.substr(command->arguments.find(' ') + 1));
+        }
+        if (expected.size() != given.size()) continue;
+        countFits = true;
+        std::vector<std::string> values;
+        bool matches = true;
+        for (std::size_t i = 0; i < expected.size() && matches; ++i) {
+            if (isValue(expected[i])) {
+                values.push_back(given[i]);
+            } else {
+                matches = expected[i] == given[i];
+            }
+        }
+        if (matches && invocation.command == nullptr) {
+            invocation.command = command;
+            invocation.values = values;
+        }
+    }
+    if (!countFits) throw UsageError("wrong number of arguments for " + name);
+    if (invocation.command == nullptr) {
+        const std::string first = splitWords(named.front()->arguments).front();
+        throw UsageError(name + " " + first + " takes " + quotedChoice(forms));
+    }
+    const Command& command = *invocation.command;
+    if (options.json && !command.json) throw UsageError("--json is not offered by " + name);
+    if (options.dryRun && !command.dryRun) {
+        throw UsageError("--dry-run is offered by the commands that change CMOS, not by " + name);
+    }
+    if (options.all && command.option != "--all") {
+        std::vector<std::string> offering;
+        for (const Command& row : commands()) {
+            if (row.option == "--all") offering.push_back(row.words);
+        }
+        std::string list;
+        for (const std::string& words : offering) list += (list.empty() ? "" : ", ") + words;
+        throw UsageError("--all is offered by " + list + " only");
+    }
+    return invocation;
+}
+
+// The commands of one group in --help: each usage at the left, its help
+// from column `column` on.
+std::string helpLines(Group group, std::size_t column) {
+    std::string text;
+    auto entry = [&text, column](const std::string& usage, const std::string& help) {
+        std::string line = "  " + usage;
+        line += line.size() < column ? std::string(column - line.size(), ' ') : std::string(" ");
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t to = help.find('\n', from);
+            text += line + help.substr(from, to == std::string::npos ? std::string::npos : to - from) + "\n";
+            if (to == std::string::npos) break;
+            line = std::string(column, ' ');
+            from = to + 1;
+        }
+    };
+    for (const Command& command : commands()) {
+        if (command.group != group) continue;
+        entry(usageOf(command), command.help);
+        text += command.helpAfter;
+        if (!command.option.empty()) entry(usageOf(command) + " " + command.option, command.optionHelp);
+    }
+    return text;
 }
 
 // Leaves no factory of this run behind: the next run (or a test) starts from
@@ -177,63 +329,40 @@ struct FactoryReset {
 
 }  // namespace
 
-std::string helpText() {
-    std::string keywords;
-    std::string line = "   ";
-    for (const StringKeyword& keyword : stringKeywords()) {
-        if (line.size() + 1 + std::string(keyword.name).size() > 78) {
-            keywords += line + "\n";
-            line = "   ";
+std::string synopsis() {
+    std::string text = kUsageLines;
+    std::string line = "commands:";
+    const std::vector<Command>& rows = commands();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::string item = usageOf(rows[i]);
+        if (!rows[i].option.empty()) item += " [" + rows[i].option + "]";
+        if (i + 1 < rows.size()) item += ",";
+        if (line.size() + 1 + item.size() > kSynopsisWidth) {
+            text += line + "\n";
+            line = std::string(9, ' ');
         }
-        line += std::string(" ") + keyword.name;
+        line += " " + item;
     }
-    keywords += line + "\n";
+    return text + line + "\n";
+}
 
-    return std::string(kSynopsis) +
+std::vector<std::string> commandForms() {
+    std::vector<std::string> forms;
+    for (const Command& command : commands()) forms.push_back(usageOf(command));
+    return forms;
+}
+
+std::string helpText() {
+    return synopsis() +
            "\n"
            "Shows what the hardware data layer reads from the SMBIOS table: every answer\n"
            "comes from the library's own classes and queries.\n"
            "\n"
-           "Commands:\n"
-           "  table              the table's printed form, then every structure with its\n"
-           "                     strings\n"
-           "  item HANDLE        one structure: its formatted area in hex and its strings\n"
-           "  string TYPE OFFSET the string whose number stands at OFFSET in the first\n"
-           "                     structure of TYPE, through the library's string query\n"
-           "  string KEYWORD     the same for a field named as dmidecode -s names it:\n" +
-           keywords +
-           "  manufacturer       the system manufacturer, through the library's\n"
-           "                     manufacturer query (type 1, offset 4)\n"
-           "  dump-bin FILE      write the table to FILE in the dump-bin layout (entry\n"
-           "                     point at 0, table at 0x20), which SMBIOS tools read back\n"
-           "  tokens             the BIOS token table's printed form, one token a line\n"
-           "  token ID           every token with that id: value and string form\n"
-           "  cmos verify        every CMOS checksum the token structures declare,\n"
-           "                     verified, never repaired: ok, MISMATCH, cannot be\n"
-           "                     maintained (and why), or no checksum declared;\n"
-           "                     exit status 1 unless every one is ok or none\n"
-           "  cmos dump          the 256 bytes behind each index port they name, in hex;\n"
-           "                     the clock registers 00h-0Dh behind port 70h (and 80h-8Dh,\n"
-           "                     which select them too) are shown as -- and never read:\n"
-           "                     reading 0Ch clears the clock's interrupt flags\n"
-           "  cmos dump --all    the same with the clock registers read\n"
+           "Commands:\n" +
+           helpLines(Group::Reading, 21) +
            "\n"
-           "Commands that change CMOS (the machine's, or the --cmos-image file):\n"
-           "  token ID activate    activate every token with that id\n"
-           "  token ID deactivate  deactivate them: a bit token whose setting is one bit\n"
-           "                       gets the other value of that bit (several bits:\n"
-           "                       activate the token of the setting wanted)\n"
-           "  token ID set TEXT    TEXT as the string of every string token with that\n"
-           "                       id, padded with zero bytes (longer text is refused)\n"
-           "  cmos save FILE       every CMOS byte the token structures use (token bytes,\n"
-           "                       checksum ranges and locations, never the clock\n"
-           "                       registers) into FILE, a CMOS image that --cmos-image\n"
-           "                       reads; writes no CMOS byte\n"
-           "  cmos restore FILE    write back the saved bytes of FILE that differ from\n"
-           "                       CMOS, then read every saved byte back and verify every\n"
-           "                       checksum (exit 1 if any differs)\n"
-           "  cmos repair          write every maintainable declared checksum that does\n"
-           "                       not match (exit 1 when one cannot be maintained)\n"
+           "Commands that change CMOS (the machine's, or the --cmos-image file):\n" +
+           helpLines(Group::Changing, 23) +
            "  --dry-run            with the commands above: change nothing, list every\n"
            "                       byte that would change\n"
            "  Every write goes through the token table: each checksum the token\n"
@@ -274,9 +403,11 @@ std::string helpText() {
            "\n"
            "How \"string\" differs from dmidecode -s (this layer's rules):\n"
            "  - trailing blanks are removed (leading blanks, tabs and the like stay);\n"
-           "  - string number 0 (\"Not Specified\" there), an empty or all-blank string,\n"
-           "    a field beyond the structure's length and a missing structure are\n"
-           "    errors here (exit status 1, the reason on standard error);\n"
+           "  - these are errors here (exit status 1, the reason on standard error):\n"
+           "    string number 0 (\"Not Specified\" there), a string number past the\n"
+           "    strings the structure holds, an empty or all-blank string, a field\n"
+           "    beyond the structure's length, no structure of the type in the\n"
+           "    table, and a table that cannot be read;\n"
            "  - only the first structure of the type is read (dmidecode prints one line\n"
            "    per structure, e.g. per processor);\n"
            "  - control characters are printed as '.', as there.\n"
@@ -298,16 +429,23 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             out << "hwinspect " << HWINSPECT_VERSION << "\n";
             return kExitOk;
         }
-        const std::function<void(std::ostream&)> action = prepare(findCommand(options), options);
+        const Invocation invocation = findCommand(options);
+        const Action action = invocation.command->prepare(invocation.values, options);
         selectSources(options);
         action(out);
         return kExitOk;
     } catch (const UsageError& error) {
-        err << "hwinspect: " << error.what() << "\n" << kUsage;
+        err << "hwinspect: " << error.what() << "\n" << synopsis() << "\"hwinspect --help\" explains them.\n";
         return kExitUsage;
     } catch (const std::exception& error) {
-        err << "hwinspect: " << reasonOf(error) << "\n";
-        for (const std::string& failure : sourceFailures()) err << "  " << failure << "\n";
+        // The sources' own reasons, where the tool kept them, stand for the
+        // causes the library nested: each is shown once.
+        if (sourceFailures().empty()) {
+            err << "hwinspect: " << smbios::describe(error) << "\n";
+        } else {
+            err << "hwinspect: " << smbios::summary(error) << "\n";
+            for (const std::string& failure : sourceFailures()) err << "  " << failure << "\n";
+        }
         return kExitFailure;
     }
 }

@@ -20,6 +20,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 // The text of --help.
 std::string helpText();
 
+// The usage lines and the list of commands that --help starts with and a
+// wrong command line gets.
+std::string synopsis();
+
+// Every form of every command as users type it ("token ID activate"), in
+// the order the synopsis lists them.
+std::vector<std::string> commandForms();
+
 }  // namespace hwinspect
 
 #endif

@@ -98,6 +98,12 @@ void showItem(std::ostream& out, std::uint16_t handle, bool json) {
 }
 
 void showStructureString(std::ostream& out, int type, unsigned offset) {
+    // The library's query would meet the end of the walk and call it a
+    // programming error; an absent type is a plain answer.
+    const smbios::ISmbiosTable& table = sharedTable();
+    if (table.itemsOfType(type) == table.end()) {
+        throw InspectError("No structure of type " + std::to_string(type) + " in the table.");
+    }
     std::unique_ptr<char[]> text;
     try {
         text.reset(smbios::getStructureString(type, offset));

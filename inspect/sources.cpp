@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "inspect/dump_file_strategy.h"
 #include "inspect/inspect_error.h"
 #include "memory/memory_factory.h"
+#include "smbios/error_description.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_platform_strategies.h"
 #include "smi/smi_factory.h"
@@ -40,7 +42,7 @@ public:
             sourceFailures().push_back(label_ + ": no table.");
             return false;
         } catch (const std::exception& error) {
-            sourceFailures().push_back(label_ + ": " + reasonOf(error));
+            sourceFailures().push_back(label_ + ": " + smbios::summary(error));
             throw;
         }
     }
@@ -50,14 +52,11 @@ private:
     std::unique_ptr<smbios::SmbiosStrategy> inner_;
 };
 
+// A physical address as firmware documents write it: "F0000h".
 std::string address(std::uint64_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value % 16]);
-        value /= 16;
-    } while (value != 0);
-    return text + "h";
+    std::ostringstream text;
+    text << std::uppercase << std::hex << value << 'h';
+    return text.str();
 }
 
 constexpr std::uint32_t kSearchStart = 0xE0000;
@@ -75,7 +74,7 @@ public:
         try {
             found = findEntryPoint(strict);
         } catch (const std::exception& error) {
-            std::string reason = reasonOf(error);
+            std::string reason = smbios::summary(error);
             const std::string version3 = findVersion3EntryPoint();
             if (!version3.empty()) {
                 reason += " This firmware has an SMBIOS 3.x entry point (\"_SM3_\") at " + version3 +
@@ -90,7 +89,7 @@ public:
             memory::IMemory* memory = memory::MemoryFactory::getFactory()->getSingleton();
             if (length > 0) memory->readBlock(data.get(), found.tableAddress, static_cast<std::uint32_t>(length));
         } catch (const std::exception& error) {
-            std::string reason = reasonOf(error);
+            std::string reason = smbios::summary(error);
             if (reason.find("Bad address") != std::string::npos) {
                 reason +=
                     " (the kernel's /dev/mem refuses addresses above the memory it maps directly, where "

@@ -7,6 +7,7 @@
 #include "inspect/inspect_error.h"
 #include "inspect/json_writer.h"
 #include "inspect/text_output.h"
+#include "smbios/error_description.h"
 #include "smbios/token.h"
 #include "smbios/token_table.h"
 #include "smbios/token_table_factory.h"
@@ -42,7 +43,7 @@ PrintedToken printToken(const smbios::IToken& token) {
         token.streamify(line);
     } catch (const std::exception& error) {
         printed.failed = true;
-        printed.error = reasonOf(error);
+        printed.error = smbios::summary(error);
     }
     printed.text = line.str();
     return printed;
@@ -69,7 +70,7 @@ TokenValue readValue(const smbios::IToken& token) {
         }
     } catch (const std::exception& error) {
         value.readable = false;
-        value.error = reasonOf(error);
+        value.error = smbios::summary(error);
     }
     return value;
 }
@@ -84,18 +85,11 @@ bool writeTokenJson(JsonWriter& json, const smbios::IToken& token) {
     json.key("handle").number(item.handle());
     json.key("isBool").boolean(token.isBool());
     json.key("isString").boolean(token.isString());
-    if (const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&token)) {
-        std::uint16_t indexPort = 0;
-        std::uint16_t dataPort = 0;
-        std::uint8_t location = 0;
-        try {
-            cmosToken->getCMOSDetails(&indexPort, &dataPort, &location);
-            json.key("indexPort").number(indexPort);
-            json.key("dataPort").number(dataPort);
-            json.key("location").number(location);
-        } catch (const std::exception&) {
-            // An encoded token keeps even its place to itself; its value says why.
-        }
+    CmosTokenPlace place;
+    if (cmosPlaceOf(token, place)) {
+        json.key("indexPort").number(place.indexPort);
+        json.key("dataPort").number(place.dataPort);
+        json.key("location").number(place.location);
     }
     if (const auto* smiToken = dynamic_cast<const smbios::ISmiToken*>(&token)) {
         std::uint16_t commandAddress = 0;
@@ -127,6 +121,17 @@ bool writeTokenJson(JsonWriter& json, const smbios::IToken& token) {
 }
 
 }  // namespace
+
+bool cmosPlaceOf(const smbios::IToken& token, CmosTokenPlace& place) {
+    const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&token);
+    if (cmosToken == nullptr) return false;
+    try {
+        cmosToken->getCMOSDetails(&place.indexPort, &place.dataPort, &place.location);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
 
 void showTokens(std::ostream& out, bool json) {
     const smbios::ITokenTable& table = sharedTokenTable();

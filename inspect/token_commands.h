@@ -17,6 +17,17 @@ namespace hwinspect {
 smbios::ITokenTable& sharedTokenTable();
 smbios::TokenTable& libraryTokenTable();
 
+// Where a CMOS token keeps its value.
+struct CmosTokenPlace {
+    std::uint16_t indexPort = 0;
+    std::uint16_t dataPort = 0;
+    std::uint8_t location = 0;
+};
+
+// The place of a CMOS token; false for a token of another kind and for an
+// encoded one, which keeps even its place to itself.
+bool cmosPlaceOf(const smbios::IToken& token, CmosTokenPlace& place);
+
 // The table's printed form, then every token's, one a line. A token that
 // cannot be read (an encoded string, CMOS or the calling interface out of
 // reach) is listed with the reason; the command then fails after the list.

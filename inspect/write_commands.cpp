@@ -12,6 +12,7 @@
 #include "inspect/inspect_error.h"
 #include "inspect/text_output.h"
 #include "inspect/token_commands.h"
+#include "smbios/error_description.h"
 #include "smbios/cmos_exceptions.h"
 #include "smbios/cmos_tokens.h"
 #include "smbios/smbios_exceptions.h"
@@ -55,7 +56,7 @@ void runWrite(std::ostream& out, const std::function<void()>& writes) {
     try {
         writes();
     } catch (const std::exception& error) {
-        std::string reason = reasonOf(error);
+        std::string reason = smbios::summary(error);
         InspectCmosFactory* factory = inspectFactory();
         InspectCmos* cmos = factory != nullptr ? factory->made() : nullptr;
         const std::vector<CmosChange> changed = cmos != nullptr ? cmos->changes() : std::vector<CmosChange>();
@@ -158,18 +159,10 @@ std::vector<CmosPlace> usedCmosBytes(smbios::TokenTable& table) {
     };
     const smbios::TokenTable& tokens = table;
     for (auto it = tokens.begin(); it != tokens.end(); ++it) {
-        const auto* cmosToken = dynamic_cast<const smbios::ICmosToken*>(&*it);
-        if (cmosToken == nullptr) continue;
-        std::uint16_t indexPort = 0;
-        std::uint16_t dataPort = 0;
-        std::uint8_t location = 0;
-        try {
-            cmosToken->getCMOSDetails(&indexPort, &dataPort, &location);
-        } catch (const std::exception&) {
-            continue;  // an encoded string keeps its place to itself
-        }
+        CmosTokenPlace place;
+        if (!cmosPlaceOf(*it, place)) continue;
         const unsigned length = it->isString() ? it->getStringLength() : 1;
-        add(indexPort, dataPort, location, location + length - 1);
+        add(place.indexPort, place.dataPort, place.location, place.location + length - 1);
     }
     for (const smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
         if (observer.declaresNoChecksum()) continue;
@@ -253,7 +246,7 @@ void restoreCmos(std::ostream& out, const std::string& path) {
         try {
             cmos.checkWrite(at.indexPort, at.offset, 1);
         } catch (const std::exception& error) {
-            throw InspectError(reasonOf(error) + "\nNo CMOS byte was changed.");
+            throw InspectError(smbios::summary(error) + "\nNo CMOS byte was changed.");
         }
     }
     runWrite(out, [&]() {

@@ -27,12 +27,6 @@ MemoryOsSpecific::~MemoryOsSpecific() {
     if (handle_->fd >= 0) ::close(handle_->fd);
 }
 
-std::uint8_t MemoryOsSpecific::readByte(std::uint64_t offset) {
-    std::uint8_t value = 0;
-    readBlock(&value, offset, 1);
-    return value;
-}
-
 void MemoryOsSpecific::writeByte(std::uint64_t, std::uint8_t) {
     throw smbios::NotImplementedImpl("writing to physical memory is not implemented on Linux yet.");
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include "memory/debug_service_win.h"
 #include "memory/firmware_tables.h"
 #include "memory/memory_os_specific.h"
 #include "smbios/memory_exceptions.h"
@@ -18,7 +19,6 @@ using NtMapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void**, ULONG_PTR,
                                               ULONG, ULONG);
 using NtUnmapViewOfSectionFn = NTSTATUS(NTAPI*)(HANDLE, void*);
 using RtlInitUnicodeStringFn = VOID(NTAPI*)(UNICODE_STRING*, const WCHAR*);
-using ZwSystemDebugControlFn = NTSTATUS(NTAPI*)(ULONG, void*, ULONG, void*, ULONG, ULONG*);
 using EnumSystemFirmwareTablesFn = UINT(WINAPI*)(DWORD, void*, DWORD);
 using GetSystemFirmwareTableFn = UINT(WINAPI*)(DWORD, DWORD, void*, DWORD);
 
@@ -31,7 +31,7 @@ struct SystemFunctions {
     NtMapViewOfSectionFn ntMapViewOfSection = nullptr;
     NtUnmapViewOfSectionFn ntUnmapViewOfSection = nullptr;
     RtlInitUnicodeStringFn rtlInitUnicodeString = nullptr;
-    ZwSystemDebugControlFn zwSystemDebugControl = nullptr;
+    SystemDebugControlFn zwSystemDebugControl = nullptr;
     EnumSystemFirmwareTablesFn enumSystemFirmwareTables = nullptr;
     GetSystemFirmwareTableFn getSystemFirmwareTable = nullptr;
 };
@@ -54,17 +54,6 @@ Fn lookUp(HMODULE module, const char* name) {
 
 constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr DWORD kViewShare = 1;
-constexpr ULONG kSysDbgReadPhysical = 10;
-
-// The request of the debugger's physical read. On 32-bit Windows it is the
-// 16-byte record the kernel expects; on 64-bit the buffer address keeps its
-// full width instead of being cut to 32 bits.
-struct PhysicalReadRequest {
-    ULONGLONG address;
-    void* buffer;
-    ULONG length;
-};
-static_assert(sizeof(void*) != 4 || sizeof(PhysicalReadRequest) == 16, "request record of 32-bit Windows");
 
 std::uint32_t enumerateFirmwareTables(std::uint32_t provider, void* buffer, std::uint32_t size) {
     return systemFunctions.enumSystemFirmwareTables(provider, buffer, size);
@@ -72,21 +61,6 @@ std::uint32_t enumerateFirmwareTables(std::uint32_t provider, void* buffer, std:
 
 std::uint32_t getFirmwareTable(std::uint32_t provider, std::uint32_t id, void* buffer, std::uint32_t size) {
     return systemFunctions.getSystemFirmwareTable(provider, id, buffer, size);
-}
-
-// The debug privilege lets the process open the physical-memory section and
-// use the debugger's read service. Whether it is granted shows only later,
-// when a read method fails.
-void enableDebugPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-    TOKEN_PRIVILEGES privileges = {};
-    if (LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
-        privileges.PrivilegeCount = 1;
-        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges), nullptr, nullptr);
-    }
-    CloseHandle(token);
 }
 
 HANDLE openPhysicalMemorySection() {
@@ -150,7 +124,7 @@ void readByDebugControl(std::uint8_t* buffer, std::uint64_t offset, std::uint32_
     constexpr const char* kFailed = "Could not use Debug Sysctl to read physical memory.";
     if (systemFunctions.zwSystemDebugControl == nullptr) throw AccessErrorImpl(kFailed);
     ULONG returned = 0;
-    const NTSTATUS status = systemFunctions.zwSystemDebugControl(kSysDbgReadPhysical, &request, sizeof(request),
+    const NTSTATUS status = systemFunctions.zwSystemDebugControl(kReadPhysicalMemory, &request, sizeof(request),
                                                                  nullptr, 0, &returned);
     if (!NT_SUCCESS(status)) throwAccessError(kFailed, "ntstatus", status);
 }
@@ -172,10 +146,13 @@ MemoryOsSpecific::MemoryOsSpecific(const std::string&) : handle_(new OsHandle) {
     systemFunctions.ntMapViewOfSection = lookUp<NtMapViewOfSectionFn>(ntdll, "NtMapViewOfSection");
     systemFunctions.ntUnmapViewOfSection = lookUp<NtUnmapViewOfSectionFn>(ntdll, "NtUnmapViewOfSection");
     systemFunctions.rtlInitUnicodeString = lookUp<RtlInitUnicodeStringFn>(ntdll, "RtlInitUnicodeString");
-    systemFunctions.zwSystemDebugControl = lookUp<ZwSystemDebugControlFn>(ntdll, "ZwSystemDebugControl");
+    systemFunctions.zwSystemDebugControl = findSystemDebugControl();
     systemFunctions.enumSystemFirmwareTables = lookUp<EnumSystemFirmwareTablesFn>(kernel32, "EnumSystemFirmwareTables");
     systemFunctions.getSystemFirmwareTable = lookUp<GetSystemFirmwareTableFn>(kernel32, "GetSystemFirmwareTable");
 
+    // The privilege lets the process open the physical-memory section and use
+    // the debugger's read service. Whether it was granted shows only later,
+    // when a read method fails.
     enableDebugPrivilege();
     handle_->section = openPhysicalMemorySection();
 }
@@ -184,12 +161,6 @@ MemoryOsSpecific::~MemoryOsSpecific() {
     if (handle_->section != nullptr && systemFunctions.ntClose != nullptr) systemFunctions.ntClose(handle_->section);
     // The copies are process-wide: destroying any object empties them.
     releaseFirmwareTableCaches();
-}
-
-std::uint8_t MemoryOsSpecific::readByte(std::uint64_t offset) {
-    std::uint8_t value = 0;
-    readBlock(&value, offset, 1);
-    return value;
 }
 
 void MemoryOsSpecific::writeByte(std::uint64_t, std::uint8_t) {

@@ -30,23 +30,34 @@ public:
     ~IException() override = default;
 };
 
+// The named parameters of an error, for a reader that does not know its type
+// (error_description.h). Every thrown error implements it through Exception.
+class IErrorParameters {
+public:
+    virtual ~IErrorParameters() = default;
+    virtual std::string getParameterString(const std::string& name) const = 0;
+    virtual int getParameterNum(const std::string& name) const = 0;
+};
+
 // The implementation shared by every error type `ErrorType`: a message
 // template with named placeholders and two separate sets of named parameters,
 // strings and integers, expanded by what().
 template <class ErrorType>
-class Exception : public ErrorType {
+class Exception : public ErrorType, public IErrorParameters {
 public:
     Exception() = default;
     explicit Exception(const std::string& message) : messageTemplate_(message) {}
     // A copy starts without the original's last expansion; its what() expands afresh.
     Exception(const Exception& other)
         : ErrorType(other),
+          IErrorParameters(other),
           messageTemplate_(other.messageTemplate_),
           stringParameters_(other.stringParameters_),
           numParameters_(other.numParameters_) {}
     Exception& operator=(const Exception& other) {
         if (this != &other) {
             ErrorType::operator=(other);
+            IErrorParameters::operator=(other);
             messageTemplate_ = other.messageTemplate_;
             output_.clear();
             stringParameters_ = other.stringParameters_;
@@ -69,11 +80,11 @@ public:
 
     // A name never set reads as the empty string or 0. Looking it up does not
     // set it, so its placeholder still stays unexpanded.
-    virtual std::string getParameterString(const std::string& name) const {
+    std::string getParameterString(const std::string& name) const override {
         const auto found = stringParameters_.find(name);
         return found == stringParameters_.end() ? std::string() : found->second;
     }
-    virtual int getParameterNum(const std::string& name) const {
+    int getParameterNum(const std::string& name) const override {
         const auto found = numParameters_.find(name);
         return found == numParameters_.end() ? 0 : found->second;
     }

@@ -7,6 +7,8 @@
 
 #include "cmos/cmos_rw_factory.h"
 #include "cmos/cmos_rw_io.h"
+#include "memory/debug_service_win.h"
+#include "smbios/error_description.h"
 #include "smbios/smbios_exceptions.h"
 
 namespace {
@@ -15,12 +17,11 @@ constexpr LONG kStatusNotImplemented = static_cast<LONG>(0xC0000002);
 
 // Wine has ZwSystemDebugControl and grants the debug privilege, so an
 // accessor is made; but the service itself is not implemented there
-// (STATUS_NOT_IMPLEMENTED), so every port read fails. Real Windows with the
-// kernel debugger enabled reads the ports.
+// (STATUS_NOT_IMPLEMENTED), so every port read fails, and says with which
+// status. Real Windows with the kernel debugger enabled reads the ports.
 TEST(CmosRWIoWine, ConstructsButThePortsCannotBeReached) {
-    using DebugFn = LONG(NTAPI*)(ULONG, void*, ULONG, void*, ULONG, ULONG*);
-    const auto debugControl = reinterpret_cast<DebugFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "ZwSystemDebugControl")));
+    EXPECT_EQ(0u, memory::enableDebugPrivilege());
+    const memory::SystemDebugControlFn debugControl = memory::findSystemDebugControl();
     ASSERT_NE(nullptr, debugControl);
     std::uint8_t byte = 0x0B;
     struct {
@@ -39,6 +40,8 @@ TEST(CmosRWIoWine, ConstructsButThePortsCannotBeReached) {
         ADD_FAILURE() << "a port read succeeded under Wine";
     } catch (const smbios::NotImplemented& e) {
         EXPECT_STREQ("", e.what());
+        EXPECT_EQ(kStatusNotImplemented, dynamic_cast<const smbios::IErrorParameters&>(e).getParameterNum("ntstatus"));
+        EXPECT_EQ("Not available on this machine. (ntstatus 0xC0000002)", smbios::summary(e));
     }
     try {
         io->writeByte(0x70, 0x71, 0x0B, 0);

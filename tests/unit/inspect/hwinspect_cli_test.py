@@ -311,11 +311,37 @@ class CraftedTables(unittest.TestCase):
                 for command in (("table",), ("manufacturer",), ("--json", "item", "1")):
                     done = hwinspect("--dump", path, *command)
                     assert_fails(self, done, 1, command)
+        # The library's message, then the cause it nested, once.
+        done = hwinspect("--dump", self.write("junk.bin", b"\x5a" * 64), "string", "1", "4")
+        self.assertEqual(done.stderr, b"hwinspect: Could not instantiate SMBIOS table.\n"
+                                      b"  cause: Not a dump-bin file: no SMBIOS entry point at its start.\n")
         for source in (("--dump", tool_path(os.path.join(self.work, "absent.bin"))),
                        ("--memory-image", tool_path(os.path.join(self.work, "absent.img"))),
                        ("--sysfs", tool_path(self.work))):
             with self.subTest(source=source):
                 assert_fails(self, hwinspect(*source, "table"), 1)
+
+    def test_every_string_failure_exits_1_with_its_reason(self):
+        # Type 1: string 1 at offset 4, string 3 of 2 at offset 5, string 0 at
+        # 6, a blank string at 7; the structure ends at 0x18.
+        system = structure(1, 1, bytes([1, 3, 0, 2]) + bytes(0x14 - 4), [b"Maker", b"   "])
+        source = ("--dump", self.write("strings-fail.bin", dump_bin(system + structure(127, 2, b""), 2)))
+        cases = [
+            (("string", "1", "5"), b"The string does not exist."),
+            (("string", "1", "6"), b"String does not exist."),
+            (("string", "1", "7"), b"The string is empty or all blanks."),
+            (("string", "1", "0x20"), b""),
+            (("string", "3", "4"), b"No structure of type 3 in the table."),
+            (("string", "chassis-manufacturer"), b"No structure of type 3 in the table."),
+            (("string", "0x7f", "4"), b""),
+        ]
+        for command, reason in cases:
+            with self.subTest(command=command):
+                done = hwinspect(*source, *command)
+                assert_fails(self, done, 1, command)
+                self.assertIn(reason, done.stderr)
+                self.assertNotIn(b"Programmer error", done.stderr)
+        self.assertEqual(answer(self, *source, "string", "1", "4"), b"Maker\n")
 
     def test_cut_and_unterminated_tables_are_read_to_their_end(self):
         table = structure(0, 0, bytes(0x14), [b"Vendor"]) + structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"])
@@ -756,7 +782,8 @@ class CommandLine(unittest.TestCase):
         for needed in (b"trailing blanks", b"Not Specified", b"first structure", b"dump-bin FILE",
                        b"--memory-image FILE", b"system-manufacturer", b"processor-version",
                        b"token ID activate", b"token ID deactivate", b"token ID set TEXT", b"cmos save FILE",
-                       b"cmos restore FILE", b"cmos repair", b"--dry-run", b"cmos dump --all", b"/dev/port"):
+                       b"cmos restore FILE", b"cmos repair", b"--dry-run", b"cmos dump --all", b"/dev/port",
+                       b"a string number past the", b"no structure of the type", b"a 2.x one"):
             self.assertIn(needed, text)
         self.assertEqual(answer(self, "table", "-h"), text)
         self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\.\d+\n$")

@@ -9,6 +9,7 @@
 #include "inspect/command_line.h"
 #include "inspect/dump_bin.h"
 #include "inspect/dump_file_strategy.h"
+#include "inspect/hwinspect.h"
 #include "inspect/json_writer.h"
 #include "smbios/smbios_exceptions.h"
 #include "tests/unit/smbios/smbios_fixtures.h"
@@ -61,6 +62,34 @@ TEST(HwinspectOptions, AnywhereOnTheLineInBothSpellings) {
     EXPECT_EQ(options.offset, 0xF0000u);
     EXPECT_TRUE(options.json && options.strict);
     EXPECT_EQ(options.cmosImage, "c.img");
+}
+
+TEST(HwinspectCommands, SynopsisAndHelpListEveryCommandOfTheTable) {
+    // The synopsis as users know it, wrapped as before the table existed.
+    EXPECT_EQ(hwinspect::synopsis(),
+              "usage: hwinspect [--memory-image FILE | --dump FILE | --sysfs DIR] [--strict] [--offset ADDR]\n"
+              "                 [--cmos-image FILE] [--smi-file FILE] [--json] [--dry-run] COMMAND [ARGUMENTS]\n"
+              "commands: table, item HANDLE, string TYPE OFFSET, string KEYWORD, manufacturer, dump-bin FILE,\n"
+              "          tokens, token ID, token ID activate, token ID deactivate, token ID set TEXT,\n"
+              "          cmos verify, cmos dump [--all], cmos save FILE, cmos restore FILE, cmos repair\n");
+    const std::string help = hwinspect::helpText();
+    const std::vector<std::string> forms = hwinspect::commandForms();
+    EXPECT_EQ(forms.size(), 16u);
+    for (const std::string& form : forms) {
+        EXPECT_NE(hwinspect::synopsis().find(" " + form), std::string::npos) << form;
+        // Its own line in --help, the help text beside it.
+        const std::size_t line = help.find("\n  " + form + " ");
+        ASSERT_NE(line, std::string::npos) << form;
+        EXPECT_NE(help[help.find_first_not_of(' ', line + 3 + form.size())], '\n') << form;
+    }
+
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(hwinspect::run({"--help"}, out, err), hwinspect::kExitOk);
+    EXPECT_EQ(out.str(), help);
+    EXPECT_EQ(hwinspect::run({"tokens", "now"}, out, err), hwinspect::kExitUsage);
+    EXPECT_EQ(err.str(), "hwinspect: wrong number of arguments for tokens\n" + hwinspect::synopsis() +
+                             "\"hwinspect --help\" explains them.\n");
 }
 
 // The file bytes of a dump with the entry point `entry` and `table` at 0x20.
