@@ -8,6 +8,7 @@
 #include "cmos/cmos_rw_factory.h"
 #include "cmos/cmos_rw_io.h"
 #include "smbios/smbios_exceptions.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -34,18 +35,10 @@ TEST(CmosRWIoWine, ConstructsButThePortsCannotBeReached) {
     cmos::CmosRWFactory::getFactory()->reset();
     cmos::ICmosRW* io = cmos::CmosRWFactory::getFactory()->getSingleton();
     ASSERT_NE(nullptr, dynamic_cast<cmos::CmosRWIo*>(io));
-    try {
-        io->readByte(0x70, 0x71, 0x0B);
-        ADD_FAILURE() << "a port read succeeded under Wine";
-    } catch (const smbios::NotImplemented& e) {
-        EXPECT_STREQ("", e.what());
-    }
-    try {
-        io->writeByte(0x70, 0x71, 0x0B, 0);
-        ADD_FAILURE() << "a port write succeeded";
-    } catch (const smbios::NotImplemented& e) {
-        EXPECT_STREQ("", e.what());
-    }
+    EXPECT_EQ("", test_support::errorTextOf<smbios::NotImplemented>([&] { io->readByte(0x70, 0x71, 0x0B); }))
+        << "a port read under Wine";
+    EXPECT_EQ("", test_support::errorTextOf<smbios::NotImplemented>([&] { io->writeByte(0x70, 0x71, 0x0B, 0); }))
+        << "a port write under Wine";
     cmos::CmosRWFactory::getFactory()->reset();
 }
 
