@@ -23,7 +23,8 @@ namespace smbios {
 // each other's ranges are repaired in dependency order (CmosChecksumSet).
 class CmosRWChecksumObserver : public observer::IObserver {
 public:
-    // The type codes of the SMBIOS structures.
+    // The type codes of the SMBIOS structures (each one a row of
+    // cmos/checksum_types.h).
     enum ChecksumType {
         WordChecksum = 0,
         ByteChecksum = 1,

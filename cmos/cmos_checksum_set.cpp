@@ -1,9 +1,9 @@
 #include "cmos/cmos_checksum_set.h"
 
 #include <algorithm>
-#include <bitset>
 #include <sstream>
 
+#include "cmos/checksum_types.h"
 #include "smbios/cmos_exceptions.h"
 #include "smbios/smbios_exceptions.h"
 
@@ -13,67 +13,18 @@ namespace {
 
 constexpr int kBankSize = 256;
 
-enum ChecksumType { WordChecksum = 0, ByteChecksum = 1, WordCrc = 2, OnesComplementWordChecksum = 3 };
-
-// Bytes the stored checksum takes; 0 for a type code that is not known.
-int widthOf(int type) {
-    switch (type) {
-    case ByteChecksum:
-        return 1;
-    case WordChecksum:
-    case WordCrc:
-    case OnesComplementWordChecksum:
-        return 2;
-    default:
-        return 0;
-    }
-}
-
-struct Checksums {
-    std::uint16_t word = 0;
-    std::uint8_t byte = 0;
-    std::uint16_t crc = 0;
-    std::uint16_t wordNegated = 0;
-
-    std::uint16_t ofType(int type) const {
-        switch (type) {
-        case WordChecksum:
-            return word;
-        case ByteChecksum:
-            return byte;
-        case WordCrc:
-            return crc;
-        default:
-            return wordNegated;
-        }
-    }
-};
-
-// Not the common CRC-16: each shifted-out 1 sets bit 15 before the XOR with
-// 0xA001, which the firmware's checksum code does too.
-std::uint16_t crcStep(std::uint16_t crc, std::uint8_t byte) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) {
-        const bool carry = (crc & 1) != 0;
-        crc = static_cast<std::uint16_t>(crc >> 1);
-        if (carry) crc = static_cast<std::uint16_t>((crc | 0x8000) ^ 0xA001);
-    }
-    return crc;
-}
-
-// Every sum of the range, each byte read once.
-Checksums checksumsOf(cmos::ICmosRW* cmos, const ChecksumDeclaration& d) {
-    Checksums sums;
-    const auto index = static_cast<std::uint32_t>(d.indexPort);
-    const auto data = static_cast<std::uint32_t>(d.dataPort);
+// The bytes of the declaration's range, each read once.
+std::vector<std::uint8_t> rangeOf(cmos::ICmosRW* cmos, const ChecksumDeclaration& d) {
+    std::vector<std::uint8_t> bytes;
     for (int offset = d.start; offset <= d.end; ++offset) {
-        const std::uint8_t byte = cmos->readByte(index, data, static_cast<std::uint32_t>(offset));
-        sums.word = static_cast<std::uint16_t>(sums.word + byte);
-        sums.byte = static_cast<std::uint8_t>(sums.byte + byte);
-        sums.crc = crcStep(sums.crc, byte);
+        bytes.push_back(cmos->readByte(static_cast<std::uint32_t>(d.indexPort), static_cast<std::uint32_t>(d.dataPort),
+                                       static_cast<std::uint32_t>(offset)));
     }
-    sums.wordNegated = static_cast<std::uint16_t>(0x10000 - sums.word);
-    return sums;
+    return bytes;
+}
+
+std::uint16_t computed(const ChecksumKind& kind, const std::vector<std::uint8_t>& range) {
+    return kind.compute(range.data(), range.size());
 }
 
 std::uint16_t storedValue(cmos::ICmosRW* cmos, const ChecksumDeclaration& d, int width) {
@@ -86,33 +37,7 @@ std::uint16_t storedValue(cmos::ICmosRW* cmos, const ChecksumDeclaration& d, int
     return stored;
 }
 
-const char* typeName(int type) {
-    switch (type) {
-    case WordChecksum:
-        return "Word Checksum";
-    case ByteChecksum:
-        return "Byte Checksum";
-    case WordCrc:
-        return "Word CRC";
-    case OnesComplementWordChecksum:
-        return "One's Complement Word Checksum";
-    default:
-        return "checksum of unknown type";
-    }
-}
-
-const char* typeLine(int type) {
-    switch (type) {
-    case WordChecksum:
-        return "SMBIOS-specified checksum type is Word Checksum. Type %(word_chksum_type)i";
-    case ByteChecksum:
-        return "SMBIOS-specified checksum type is Byte Checksum. Type %(byte_chksum_type)i";
-    case WordCrc:
-        return "SMBIOS-specified checksum type is Word CRC. Type %(word_crc_type)i";
-    default:
-        return "SMBIOS-specified checksum type is One's Complement Word Checksum. Type %(word_chksum_n_type)i";
-    }
-}
+std::string placeholder(const char* parameter) { return std::string("%(") + parameter + ")i"; }
 
 // The description is the structure's printed form; a percent sign in it
 // must print as itself, not start a placeholder.
@@ -152,7 +77,8 @@ CmosChecksumSet::CmosChecksumSet(std::vector<ChecksumDeclaration> declarations, 
         Member member;
         member.declared = std::move(declared);
         member.none = member.declared.start == 0 && member.declared.end == 0 && member.declared.location == 0;
-        member.width = widthOf(member.declared.type);
+        member.kind = checksumKind(member.declared.type);
+        member.width = member.kind != nullptr ? member.kind->width : 0;
         members_.push_back(std::move(member));
     }
     refuseSingly();
@@ -174,8 +100,13 @@ bool CmosChecksumSet::maintainable(std::size_t member) const {
 std::string CmosChecksumSet::nameOf(std::size_t member) const {
     const ChecksumDeclaration& d = members_[member].declared;
     std::ostringstream name;
-    name << "the " << typeName(d.type);
-    if (members_[member].width == 0) name << " " << hex(d.type);
+    const ChecksumKind* kind = members_[member].kind;
+    name << "the ";
+    if (kind != nullptr) {
+        name << kind->name;
+    } else {
+        name << "checksum of unknown type " << hex(d.type);
+    }
     name << " over " << hex(d.start) << "-" << hex(d.end) << " at " << hex(d.location) << " (index port "
          << hex(d.indexPort) << ")";
     return name.str();
@@ -407,64 +338,86 @@ void CmosChecksumSet::checkWrite(std::uint32_t indexPort, std::uint32_t offset, 
     }
 }
 
+// Each notification is handled once, by whichever member is told first.
+bool CmosChecksumSet::handledBefore(const cmos::Suppressable* observable) {
+    const std::uint64_t id = observable != nullptr ? observable->notificationId() : 0;
+    if (id != 0 && id == handledId_ && handledSource_ == observable) return true;
+    handledId_ = id;
+    handledSource_ = observable;
+    return false;
+}
+
+CmosChecksumSet::Marks CmosChecksumSet::marksOf(const std::vector<cmos::CmosByte>& bytes) {
+    Marks marks;
+    for (cmos::CmosByte byte : bytes) {
+        normalise(byte.indexPort, byte.offset);
+        marks[static_cast<int>(byte.indexPort)].set(byte.offset);
+    }
+    return marks;
+}
+
+bool CmosChecksumSet::touches(const Member& m, const Marks& changed) {
+    const auto found = changed.find(m.declared.indexPort);
+    if (found == changed.end()) return false;
+    for (int offset = m.declared.start; offset <= m.declared.end; ++offset) {
+        if (found->second.test(static_cast<std::size_t>(offset))) return true;
+    }
+    for (int i = 0; i < m.width; ++i) {
+        if (found->second.test(static_cast<std::size_t>(m.declared.location + i))) return true;
+    }
+    return false;
+}
+
+bool CmosChecksumSet::repair(const Member& m, cmos::ICmosRW* written, Marks& changed) {
+    const std::uint16_t calculated = computed(*m.kind, rangeOf(written, m.declared));
+    if (storedValue(written, m.declared, m.width) == calculated) return false;
+    for (int i = 0; i < m.width; ++i) {
+        const int shift = 8 * (m.width - 1 - i);
+        written->writeByte(
+            static_cast<std::uint32_t>(m.declared.indexPort), static_cast<std::uint32_t>(m.declared.dataPort),
+            static_cast<std::uint32_t>(m.declared.location + i), static_cast<std::uint8_t>(calculated >> shift));
+        changed[m.declared.indexPort].set(static_cast<std::size_t>(m.declared.location + i));
+    }
+    return true;
+}
+
+namespace {
+
+// Set for the life of the object; cleared again when a write throws.
+class Busy {
+public:
+    explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Busy() { flag_ = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
 void CmosChecksumSet::repairAfterWrite(cmos::ICmosRW* written) {
     if (repairing_ || written == nullptr) return;
     auto* observable = dynamic_cast<cmos::Suppressable*>(written);
-    const std::uint64_t id = observable != nullptr ? observable->notificationId() : 0;
-    if (id != 0 && id == handledId_ && handledSource_ == observable) return;
-    handledId_ = id;
-    handledSource_ = observable;
+    if (handledBefore(observable)) return;
     const std::vector<cmos::CmosByte>* announced = observable != nullptr ? observable->announcedWrites() : nullptr;
+    Marks changed = announced != nullptr ? marksOf(*announced) : Marks();
 
-    std::map<int, std::bitset<kBankSize>> dirty;
-    if (announced != nullptr) {
-        for (cmos::CmosByte byte : *announced) {
-            normalise(byte.indexPort, byte.offset);
-            dirty[static_cast<int>(byte.indexPort)].set(byte.offset);
-        }
-    }
-    auto touched = [&](const Member& m) {
-        if (announced == nullptr) return true;
-        const auto found = dirty.find(m.declared.indexPort);
-        if (found == dirty.end()) return false;
-        for (int offset = m.declared.start; offset <= m.declared.end; ++offset) {
-            if (found->second.test(static_cast<std::size_t>(offset))) return true;
-        }
-        for (int i = 0; i < m.width; ++i) {
-            if (found->second.test(static_cast<std::size_t>(m.declared.location + i))) return true;
-        }
-        return false;
-    };
-
-    struct Flag {
-        bool& flag;
-        explicit Flag(bool& f) : flag(f) { flag = true; }
-        ~Flag() { flag = false; }
-    };
     bool repaired = false;
     {
-        const Flag busy(repairing_);
+        const Busy busy(repairing_);
         cmos::SuppressionScope quiet(observable);
         for (const std::size_t member : order_) {
             const Member& m = members_[member];
-            if (!touched(m)) continue;
-            const std::uint16_t calculated = checksumsOf(written, m.declared).ofType(m.declared.type);
-            if (storedValue(written, m.declared, m.width) == calculated) continue;
-            for (int i = 0; i < m.width; ++i) {
-                const int shift = 8 * (m.width - 1 - i);
-                written->writeByte(static_cast<std::uint32_t>(m.declared.indexPort),
-                                   static_cast<std::uint32_t>(m.declared.dataPort),
-                                   static_cast<std::uint32_t>(m.declared.location + i),
-                                   static_cast<std::uint8_t>(calculated >> shift));
-                dirty[m.declared.indexPort].set(static_cast<std::size_t>(m.declared.location + i));
-            }
-            repaired = true;
+            if (announced != nullptr && !touches(m, changed)) continue;
+            repaired = repair(m, written, changed) || repaired;
         }
     }
     if (repaired && observable != nullptr) {
         // Other observers learn of the repaired bytes; this set's own
         // members, told again, have nothing left to do.
-        const Flag busy(repairing_);
+        const Busy busy(repairing_);
         observable->notify(nullptr);
     }
 }
@@ -476,19 +429,20 @@ void CmosChecksumSet::verify(std::size_t member, cmos::ICmosRW* written) const {
         throw UnmaintainableChecksumImpl(literal(m.declared.description) + "\n" + literal(nameOf(member)) +
                                          " cannot be maintained: " + literal(m.refusal) + ".\n");
     }
-    const Checksums sums = checksumsOf(written, m.declared);
-    const std::uint16_t calculated = sums.ofType(m.declared.type);
+    const std::vector<std::uint8_t> range = rangeOf(written, m.declared);
+    const std::uint16_t calculated = computed(*m.kind, range);
     const std::uint16_t stored = storedValue(written, m.declared, m.width);
     if (stored == calculated) return;
 
     std::string message = literal(m.declared.description) + "\nChecksum check for CMOS value does not match.\n";
-    message += typeLine(m.declared.type);
+    message += std::string("SMBIOS-specified checksum type is ") + m.kind->name + ". Type " +
+               placeholder(m.kind->typeParameter);
+    message += "\nChecking alternate checksum algorithm results.\n";
+    for (const ChecksumKind* kind = checksumKindsBegin(); kind != checksumKindsEnd(); ++kind) {
+        message += "Calculated (Type " + placeholder(kind->typeParameter) + ") " + kind->alternateName +
+                   " is: " + placeholder(kind->resultParameter) + "\n";
+    }
     message +=
-        "\nChecking alternate checksum algorithm results.\n"
-        "Calculated (Type %(word_chksum_type)i) word checksum is: %(calc_word)i\n"
-        "Calculated (Type %(byte_chksum_type)i) byte checksum is: %(calc_byte)i\n"
-        "Calculated (Type %(word_crc_type)i) word crc is: %(calc_crc)i\n"
-        "Calculated (Type %(word_chksum_n_type)i) 1's complement word checksum is: %(calc_word_n)i\n"
         "Actual data value is: %(actual)i\n"
         "Calculated data value is: %(calc)i\n"
         "Start: %(start)i\n"
@@ -497,14 +451,10 @@ void CmosChecksumSet::verify(std::size_t member, cmos::ICmosRW* written) const {
         "Index Port: %(index)i\n"
         "Data Port: %(data)i\n";
     InvalidChecksumImpl error(message);
-    error.setParameter("byte_chksum_type", static_cast<int>(ByteChecksum));
-    error.setParameter("word_chksum_type", static_cast<int>(WordChecksum));
-    error.setParameter("word_chksum_n_type", static_cast<int>(OnesComplementWordChecksum));
-    error.setParameter("word_crc_type", static_cast<int>(WordCrc));
-    error.setParameter("calc_byte", static_cast<int>(sums.byte));
-    error.setParameter("calc_word", static_cast<int>(sums.word));
-    error.setParameter("calc_word_n", static_cast<int>(sums.wordNegated));
-    error.setParameter("calc_crc", static_cast<int>(sums.crc));
+    for (const ChecksumKind* kind = checksumKindsBegin(); kind != checksumKindsEnd(); ++kind) {
+        error.setParameter(kind->typeParameter, kind->code);
+        error.setParameter(kind->resultParameter, static_cast<int>(computed(*kind, range)));
+    }
     error.setParameter("actual", static_cast<int>(stored));
     error.setParameter("calc", static_cast<int>(calculated));
     error.setParameter("start", m.declared.start);

@@ -2,6 +2,7 @@
 #define VELMORA_CMOS_CMOS_CHECKSUM_SET_H
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -11,6 +12,8 @@
 #include "cmos/cmos_rw.h"
 
 namespace smbios {
+
+struct ChecksumKind;
 
 // A CMOS checksum as an SMBIOS token structure declares it.
 struct ChecksumDeclaration {
@@ -71,6 +74,7 @@ public:
 private:
     struct Member {
         ChecksumDeclaration declared;
+        const ChecksumKind* kind = nullptr;  // null for a type code that is not known
         int width = 0;
         bool none = false;
         std::string refusal;
@@ -88,6 +92,15 @@ private:
     void refuseCycles();
     void orderRepairs();
     void blockWrites();
+
+    // Per bank, the bytes a write changed.
+    using Marks = std::map<int, std::bitset<256>>;
+    bool handledBefore(const cmos::Suppressable* observable);
+    static Marks marksOf(const std::vector<cmos::CmosByte>& bytes);
+    static bool touches(const Member& m, const Marks& changed);
+    // Rewrites the member's stored checksum when it does not match its
+    // range, marking the rewritten bytes; false when it matched.
+    static bool repair(const Member& m, cmos::ICmosRW* written, Marks& changed);
 
     void indexRanges();
     std::vector<std::size_t> dependents(std::size_t member) const;

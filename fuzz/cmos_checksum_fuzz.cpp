@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "cmos/checksum_types.h"
 #include "smbios/cmos_exceptions.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_table.h"
@@ -68,7 +69,7 @@ bool mayChange(smbios::TokenTable& table, const std::vector<std::pair<int, int>>
     }
     for (const smbios::CmosRWChecksumObserver& observer : table.checksumObservers()) {
         if (!observer.maintainable() || observer.indexPort() != port) continue;
-        const int width = observer.checksumType() == 1 ? 1 : 2;
+        const int width = smbios::checksumKind(observer.checksumType())->width;
         if (offset >= observer.checksumLocation() && offset < observer.checksumLocation() + width) return true;
     }
     return false;

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "cmos/checksum_types.h"
 #include "cmos/cmos_rw_factory.h"
 #include "inspect/cmos_access.h"
 #include "inspect/inspect_error.h"
@@ -40,18 +41,8 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> cmosPorts(smbios::TokenTabl
 }
 
 const char* checksumTypeName(int type) {
-    switch (type) {
-    case smbios::CmosRWChecksumObserver::WordChecksum:
-        return "Word Checksum";
-    case smbios::CmosRWChecksumObserver::ByteChecksum:
-        return "Byte Checksum";
-    case smbios::CmosRWChecksumObserver::WordCrc:
-        return "Word CRC";
-    case smbios::CmosRWChecksumObserver::OnesComplementWordChecksum:
-        return "One's Complement Word Checksum";
-    default:
-        return "unknown";
-    }
+    const smbios::ChecksumKind* kind = smbios::checksumKind(type);
+    return kind != nullptr ? kind->name : "unknown";
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/support/files.h"
+
 namespace {
 
 std::string adapterPath() {
@@ -20,14 +22,7 @@ std::string adapterPath() {
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string readFile(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-        std::fclose(file);
-    }
-    return text;
-}
+using test_support::readFile;
 
 class ComspecAdapterTest : public ::testing::Test {
 protected:

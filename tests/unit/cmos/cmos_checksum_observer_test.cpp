@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,14 +14,17 @@
 #include "cmos/cmos_rw_file.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/cmos_exceptions.h"
-#include "tests/unit/cmos/cmos_image.h"
+#include "tests/unit/cmos/counting_observer.h"
+#include "tests/unit/support/cmos_image.h"
+#include "tests/unit/support/error_text.h"
 #include "tests/unit/cmos/memory_cmos.h"
 
 namespace {
 
-using cmos_test::CmosImage;
 using cmos_test::CountingObserver;
 using smbios::CmosRWChecksumObserver;
+using test_support::CmosImage;
+using test_support::errorTextOf;
 
 constexpr std::uint32_t kIndex = 0x72;
 constexpr std::uint32_t kData = 0x73;
@@ -47,7 +51,7 @@ protected:
         cmos.notify(&repair);
     }
 
-    CmosImage image{0x10000};
+    CmosImage image = CmosImage::patterned();
     cmos::CmosRWFile cmos{image.name()};
 };
 
@@ -163,13 +167,10 @@ TEST_F(ChecksummedCmos, UnmaintainableChecksumsRefuseWritesThatWouldStaleThem) {
         EXPECT_EQ(refused.reason, observer.refusal());
         CountingObserver counter(&cmos);
         for (const int offset : {0x40, refused.location}) {
-            try {
-                cmos.writeByte(kIndex, kData, static_cast<std::uint32_t>(offset), 0xEE);
-                ADD_FAILURE() << "wrote into a checksum that cannot be kept";
-            } catch (const cmos::CmosWriteRefused& e) {
-                EXPECT_NE(std::string::npos, std::string(e.what()).find(refused.reason)) << e.what();
-                EXPECT_NE(std::string::npos, std::string(e.what()).find("Nothing was written.")) << e.what();
-            }
+            const std::string error = errorTextOf<cmos::CmosWriteRefused>(
+                [&] { cmos.writeByte(kIndex, kData, static_cast<std::uint32_t>(offset), 0xEE); });
+            EXPECT_NE(std::string::npos, error.find(refused.reason)) << error;
+            EXPECT_NE(std::string::npos, error.find("Nothing was written.")) << error;
             EXPECT_EQ(CmosImage::patternAt(kPage + static_cast<unsigned>(offset)),
                       image.storedAt(kPage + static_cast<unsigned>(offset)));
         }
@@ -183,11 +184,29 @@ TEST_F(ChecksummedCmos, UnmaintainableChecksumsRefuseWritesThatWouldStaleThem) {
     }
 }
 
+// A refusal names the checksum by its type.
+TEST_F(ChecksummedCmos, RefusalsNameTheChecksumType) {
+    const std::pair<int, const char*> names[] = {
+        {CmosRWChecksumObserver::WordChecksum, "Word Checksum"},
+        {CmosRWChecksumObserver::ByteChecksum, "Byte Checksum"},
+        {CmosRWChecksumObserver::WordCrc, "Word CRC"},
+        {CmosRWChecksumObserver::OnesComplementWordChecksum, "One's Complement Word Checksum"},
+        {4, "checksum of unknown type 0x4"},
+    };
+    for (const auto& [type, name] : names) {
+        const CmosRWChecksumObserver inside("d4", type, kIndex, kData, 0x40, 0x47, 0x44, &cmos);
+        const std::string error = errorTextOf<cmos::CmosWriteRefused>([&] { cmos.writeByte(kIndex, kData, 0x40, 1); });
+        EXPECT_NE(std::string::npos,
+                  error.find(std::string("the ") + name + " over 0x40-0x47 at 0x44 (index port 0x72)"))
+            << error;
+    }
+}
+
 // Two checksums over 0x10.., the second stored inside its own range: the
 // write into both ranges is refused whole, so the first is not repaired
 // either and nothing is left half-updated.
 TEST(ChecksumObservers, ASelfCoveringChecksumRefusesTheWriteForEveryObserver) {
-    CmosImage image{0x10000};
+    CmosImage image = CmosImage::patterned();
     image.store(0x7010, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
     image.store(0x7010, {0x01, 0xFF});
     image.store(0x7014, {0x33});
@@ -195,15 +214,10 @@ TEST(ChecksumObservers, ASelfCoveringChecksumRefusesTheWriteForEveryObserver) {
     cmos::CmosRWFile cmos(image.name());
     const CmosRWChecksumObserver a("a", CmosRWChecksumObserver::ByteChecksum, 0x70, 0x71, 0x10, 0x11, 0x20, &cmos);
     const CmosRWChecksumObserver b("b", CmosRWChecksumObserver::ByteChecksum, 0x70, 0x71, 0x10, 0x17, 0x14, &cmos);
-    try {
-        cmos.writeByte(0x70, 0x71, 0x10, 0x02);
-        ADD_FAILURE() << "the write went through";
-    } catch (const cmos::CmosWriteRefused& e) {
-        EXPECT_EQ(std::string("Refused to write CMOS byte 0x10 of index port 0x70: the Byte Checksum over 0x10-0x17 "
-                              "at 0x14 (index port 0x70), which cannot be maintained: it is stored inside its own "
-                              "range. Nothing was written."),
-                  e.what());
-    }
+    EXPECT_EQ(
+        "Refused to write CMOS byte 0x10 of index port 0x70: the Byte Checksum over 0x10-0x17 at 0x14 (index "
+        "port 0x70), which cannot be maintained: it is stored inside its own range. Nothing was written.",
+        errorTextOf<cmos::CmosWriteRefused>([&] { cmos.writeByte(0x70, 0x71, 0x10, 0x02); }));
     EXPECT_EQ(0x01, image.storedAt(0x7010));
     EXPECT_EQ(0x33, image.storedAt(0x7014));
     EXPECT_EQ(0x00, image.storedAt(0x7020));

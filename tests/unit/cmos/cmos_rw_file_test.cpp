@@ -10,39 +10,36 @@
 #include "cmos/cmos_rw_file.h"
 #include "smbios/cmos_exceptions.h"
 #include "smbios/smbios_exceptions.h"
-#include "tests/unit/cmos/cmos_image.h"
+#include "tests/unit/cmos/counting_observer.h"
+#include "tests/unit/support/cmos_image.h"
+#include "tests/unit/support/error_text.h"
+#include "tests/unit/support/temp_path.h"
 
 namespace {
 
-using cmos_test::CmosImage;
 using cmos_test::CountingObserver;
-using cmos_test::ImageFactory;
+using test_support::CmosImage;
+using test_support::errorTextOf;
 
 TEST(CmosRWFactory, BuildsFromItsModeAndCachesTheSingleton) {
     cmos::CmosRWFactory::getFactory()->reset();
     EXPECT_EQ("", cmos::CmosRWFactory::getFactory()->getParameterString("cmosMapFile"));
 
-    CmosImage image;
-    ImageFactory factory(image);
-    cmos::ICmosRW* accessor = factory.accessor();
+    CmosImage image = CmosImage::patterned();
+    cmos::ICmosRW* accessor = image.useInFactory();
     EXPECT_NE(nullptr, dynamic_cast<cmos::CmosRWFile*>(accessor));
-    EXPECT_EQ(accessor, factory.accessor());
+    EXPECT_EQ(accessor, cmos::CmosRWFactory::getFactory()->getSingleton());
 
     cmos::CmosRWFactory::getFactory()->setMode(2);
-    try {
-        delete cmos::CmosRWFactory::getFactory()->makeNew();
-        ADD_FAILURE() << "mode 2 built an accessor";
-    } catch (const cmos::InvalidCmosRWMode& e) {
-        EXPECT_STREQ("CmosRW Factory has been set to an invalid mode.", e.what());
-    }
+    EXPECT_EQ("CmosRW Factory has been set to an invalid mode.",
+              errorTextOf<cmos::InvalidCmosRWMode>([] { delete cmos::CmosRWFactory::getFactory()->makeNew(); }));
     // The cached accessor outlives a mode change.
-    EXPECT_EQ(accessor, factory.accessor());
+    EXPECT_EQ(accessor, cmos::CmosRWFactory::getFactory()->getSingleton());
 }
 
 TEST(CmosRWFile, ReadsOnePagePerIndexPortAndFFPastTheEnd) {
-    CmosImage image(0x10000);
-    ImageFactory factory(image);
-    cmos::ICmosRW* cmos = factory.accessor();
+    CmosImage image = CmosImage::patterned();
+    cmos::ICmosRW* cmos = image.useInFactory();
     EXPECT_EQ(CmosImage::patternAt(0x7010), cmos->readByte(0x70, 0x71, 0x10));
     EXPECT_EQ(CmosImage::patternAt(0x7010), cmos->readByte(0x70, 0x1234, 0x10)) << "the data port takes no part";
     EXPECT_EQ(CmosImage::patternAt(0x0000), cmos->readByte(0, 0, 0));
@@ -53,7 +50,7 @@ TEST(CmosRWFile, ReadsOnePagePerIndexPortAndFFPastTheEnd) {
 }
 
 TEST(CmosRWFile, WritesInPlaceAndNotifiesUnlessSuppressed) {
-    CmosImage image(0x10000);
+    CmosImage image = CmosImage::patterned();
     cmos::CmosRWFile cmos(image.name());
     CountingObserver counter(&cmos);
 
@@ -73,7 +70,7 @@ TEST(CmosRWFile, WritesInPlaceAndNotifiesUnlessSuppressed) {
 // A block write notifies once, when all of its bytes are in place, and
 // leaves the accessor as suppressed as it found it.
 TEST(CmosRWFile, ABlockWriteNotifiesOnce) {
-    CmosImage image(0x10000);
+    CmosImage image = CmosImage::patterned();
     cmos::CmosRWFile cmos(image.name());
     struct SeesWholeBlock : observer::IObserver {
         explicit SeesWholeBlock(cmos::CmosRWFile& cmos) : cmos(cmos) {}
@@ -113,7 +110,7 @@ TEST(CmosRWFile, ABlockWriteToAnAccessorThatCannotBeObservedJustWrites) {
 // Writing past the end grows the file; the bytes skipped over keep reading
 // as 0xFF, as they did before the write, instead of turning into zeros.
 TEST(CmosRWFile, AWritePastTheEndKeepsTheSkippedBytesUnpopulated) {
-    CmosImage image(0x100);
+    CmosImage image = CmosImage::patterned(0x100);
     cmos::CmosRWFile cmos(image.name());
     cmos.writeByte(0x02, 0, 0x10, 0x42);
     EXPECT_EQ(0x211u, image.size());
@@ -124,26 +121,18 @@ TEST(CmosRWFile, AWritePastTheEndKeepsTheSkippedBytesUnpopulated) {
 }
 
 TEST(CmosRWFile, AFileThatCannotBeOpenedIsAnInternalError) {
-    const std::filesystem::path missing = smbios_test::uniqueTempPath("cmos-missing");
+    const std::filesystem::path missing = test_support::uniqueTempPath("cmos-missing");
     cmos::CmosRWFile cmos(missing.string());
     CountingObserver counter(&cmos);
-    try {
-        cmos.readByte(0x70, 0x71, 0);
-        ADD_FAILURE() << "read from a missing file";
-    } catch (const smbios::InternalError& e) {
-        EXPECT_STREQ("Internal Error: could not cmos file for reading.", e.what());
-    }
-    try {
-        cmos.writeByte(0x70, 0x71, 0, 1);
-        ADD_FAILURE() << "write to a missing file";
-    } catch (const smbios::InternalError& e) {
-        EXPECT_STREQ("Internal Error: could not cmos file for writing.", e.what());
-    }
+    EXPECT_EQ("Internal Error: could not cmos file for reading.",
+              errorTextOf<smbios::InternalError>([&] { cmos.readByte(0x70, 0x71, 0); }));
+    EXPECT_EQ("Internal Error: could not cmos file for writing.",
+              errorTextOf<smbios::InternalError>([&] { cmos.writeByte(0x70, 0x71, 0, 1); }));
     EXPECT_FALSE(std::filesystem::exists(missing)) << "a write must not create the image";
     EXPECT_EQ(0, counter.count);
 
     // Beyond the 65536 pages of the I/O space nothing can be stored.
-    CmosImage image(0x100);
+    CmosImage image = CmosImage::patterned(0x100);
     cmos::CmosRWFile small(image.name());
     EXPECT_THROW(small.writeByte(0x10000, 0, 0, 1), smbios::InternalError);
     EXPECT_EQ(0x100u, image.size());

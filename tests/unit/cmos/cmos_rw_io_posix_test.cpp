@@ -11,6 +11,7 @@
 #include "cmos/cmos_rw_factory.h"
 #include "cmos/cmos_rw_io.h"
 #include "smbios/smbios_exceptions.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -25,14 +26,9 @@ TEST(CmosRWIoPosix, ReadsTheClocksStatusRegisterThroughDevPort) {
     const int probe = ::open("/dev/port", O_RDWR | O_CLOEXEC);
     const int openError = errno;
     if (probe < 0) {
-        try {
-            cmos::CmosRWIo io;
-            ADD_FAILURE() << "constructed without /dev/port";
-        } catch (const smbios::NotImplemented& e) {
-            EXPECT_EQ(std::string("Error loading DLLs needed to call functions to read CMOS. /dev/port: ") +
-                          std::strerror(openError),
-                      e.what());
-        }
+        EXPECT_EQ(std::string("Error loading DLLs needed to call functions to read CMOS. /dev/port: ") +
+                      std::strerror(openError),
+                  test_support::errorTextOf<smbios::NotImplemented>([] { cmos::CmosRWIo io; }));
         GTEST_SKIP() << "/dev/port cannot be opened here (" << std::strerror(openError)
                      << "); run as root on a machine with one to read the real ports";
     }

@@ -13,6 +13,7 @@
 #include "cmos/cmos_rw_factory.h"
 #include "factory/tfactory.h"
 #include "smbios/smbios_exceptions.h"
+#include "tests/unit/support/scoped_factory.h"
 
 namespace cmos_test {
 
@@ -46,9 +47,7 @@ public:
     long failingWrite = -1;
 };
 
-// The CMOS factory, switched for the life of the object to one that hands
-// out the current MemoryCmos, not owned.
-// UsingMemoryCmos installs it for the life of an object, over one MemoryCmos.
+// A CMOS factory that hands out the current MemoryCmos, not owned.
 class MemoryCmosFactory : public factory::TFactory<cmos::CmosRWFactory> {
 public:
     cmos::ICmosRW* getSingleton() override { return current(); }
@@ -59,19 +58,16 @@ public:
     }
 };
 
+// The CMOS factory hands out `cmos` for the life of the object.
 class UsingMemoryCmos {
 public:
-    explicit UsingMemoryCmos(MemoryCmos& cmos) {
-        cmos::CmosRWFactory::getFactory()->reset();
-        MemoryCmosFactory::current() = &cmos;
-        factory::TFactory<cmos::CmosRWFactory>::instance<MemoryCmosFactory>();
-    }
-    ~UsingMemoryCmos() {
-        cmos::CmosRWFactory::getFactory()->reset();
-        MemoryCmosFactory::current() = nullptr;
-    }
+    explicit UsingMemoryCmos(MemoryCmos& cmos) { MemoryCmosFactory::current() = &cmos; }
+    ~UsingMemoryCmos() { MemoryCmosFactory::current() = nullptr; }
     UsingMemoryCmos(const UsingMemoryCmos&) = delete;
     UsingMemoryCmos& operator=(const UsingMemoryCmos&) = delete;
+
+private:
+    test_support::ScopedFactory<cmos::CmosRWFactory, MemoryCmosFactory> factory_;
 };
 
 }  // namespace cmos_test

@@ -39,8 +39,13 @@ struct StatusCase {
     const char* scenario;
     int expectedMode;
     bool expectErrorText;
-    const char* expectedStderr;
+    std::string expectedStderr;
 };
+
+// What a failed status query prints.
+std::string statusFailed(int status) {
+    return "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: " + std::to_string(status);
+}
 
 class QueryPMStatusTest : public OemQueriesTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -65,32 +70,23 @@ TEST_P(QueryPMStatusTest, ModeErrorTextAndMessages) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, QueryPMStatusTest,
-    ::testing::Values(StatusCase{"mode3", "mode=3", 3, false, ""},
-                      // The mode is the second byte; the first is never used.
-                      StatusCase{"secondByte", "response.VEXBMCOEMPMGetStatus=03 01", 1, false, ""},
-                      StatusCase{"signedByte200", "mode=200", -56, false, ""},
-                      StatusCase{"signedByte255", "mode=255", -1, false, ""},
-                      StatusCase{"status4097", "status.VEXBMCOEMPMGetStatus=4097\nmode=2", 0, false,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4097"},
-                      StatusCase{"status4098", "status.VEXBMCOEMPMGetStatus=4098\nmode=2", 0, false,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4098"},
-                      StatusCase{"status4099", "status.VEXBMCOEMPMGetStatus=4099", 0, false,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4099"},
-                      StatusCase{"status4103", "status.VEXBMCOEMPMGetStatus=4103", 0, false,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4103"},
-                      StatusCase{"status4289", "status.VEXBMCOEMPMGetStatus=4289", 0, false,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4289"},
-                      StatusCase{"status4101", "status.VEXBMCOEMPMGetStatus=4101\nmode=3", 1, false,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4101"},
-                      StatusCase{"status4100", "status.VEXBMCOEMPMGetStatus=4100", -1, true,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 4100"},
-                      StatusCase{"negativeStatus", "status.VEXBMCOEMPMGetStatus=-5", -1, true,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: -5"},
-                      StatusCase{"nullResponse", "mode=2\nnull.VEXBMCOEMPMGetStatus=1", -1, true,
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: 0"},
-                      StatusCase{"missingExport", "missing=VEXBMCOEMPMGetStatus", -1, true,
-                                 "failed to get function VEXBMCOEMPMGetStatus\n"
-                                 "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: -1"}),
+    ::testing::Values(
+        StatusCase{"mode3", "mode=3", 3, false, ""},
+        // The mode is the second byte; the first is never used.
+        StatusCase{"secondByte", "response.VEXBMCOEMPMGetStatus=03 01", 1, false, ""},
+        StatusCase{"signedByte200", "mode=200", -56, false, ""},  // the mode byte is signed
+        StatusCase{"signedByte255", "mode=255", -1, false, ""},
+        StatusCase{"status4097", "status.VEXBMCOEMPMGetStatus=4097\nmode=2", 0, false, statusFailed(4097)},
+        StatusCase{"status4098", "status.VEXBMCOEMPMGetStatus=4098\nmode=2", 0, false, statusFailed(4098)},
+        StatusCase{"status4099", "status.VEXBMCOEMPMGetStatus=4099", 0, false, statusFailed(4099)},
+        StatusCase{"status4103", "status.VEXBMCOEMPMGetStatus=4103", 0, false, statusFailed(4103)},
+        StatusCase{"status4289", "status.VEXBMCOEMPMGetStatus=4289", 0, false, statusFailed(4289)},
+        StatusCase{"status4101", "status.VEXBMCOEMPMGetStatus=4101\nmode=3", 1, false, statusFailed(4101)},
+        StatusCase{"status4100", "status.VEXBMCOEMPMGetStatus=4100", -1, true, statusFailed(4100)},
+        StatusCase{"negativeStatus", "status.VEXBMCOEMPMGetStatus=-5", -1, true, statusFailed(-5)},
+        StatusCase{"nullResponse", "mode=2\nnull.VEXBMCOEMPMGetStatus=1", -1, true, statusFailed(0)},
+        StatusCase{"missingExport", "missing=VEXBMCOEMPMGetStatus", -1, true,
+                   "failed to get function VEXBMCOEMPMGetStatus\n" + statusFailed(-1)}),
     [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
 
 TEST_F(OemQueriesTest, NullLibraryHandleIsAFailedCommand) {
@@ -99,9 +95,7 @@ TEST_F(OemQueriesTest, NullLibraryHandleIsAFailedCommand) {
     char* errorText = nullptr;
     ::test_support::captureStderr();
     EXPECT_EQ(collector::queryPMStatus(&errorText), -1);
-    EXPECT_EQ(::test_support::capturedStderr(),
-              "failed to get function VEXBMCOEMPMGetStatus\n"
-              "In ProcessCommand: IPMI command: VEXBMCOEMPMGetStatus failed: status: -1");
+    EXPECT_EQ(::test_support::capturedStderr(), "failed to get function VEXBMCOEMPMGetStatus\n" + statusFailed(-1));
     ASSERT_NE(errorText, nullptr);
     delete[] errorText;
 }

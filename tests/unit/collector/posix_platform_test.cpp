@@ -17,6 +17,7 @@
 #include "collector/pm_collector.h"
 #include "collector/system_services.h"
 #include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
 #include "tests/unit/support/temp_path.h"
 
 namespace {
@@ -30,7 +31,6 @@ bool exists(const std::string& path) {
 
 class PosixPlatformTest : public ::testing::Test {
 protected:
-    void TearDown() override { collector::setProcessWaitForTesting(0); }
     collector::PosixPlatformImpl platform;
 };
 
@@ -55,7 +55,7 @@ TEST_F(PosixPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
     const std::string directory = folder.string();
     ASSERT_FALSE(directory.empty());
     const std::string marker = directory + "/finished";
-    collector::setProcessWaitForTesting(100);
+    const test_support::ScopedSeam<uint32_t> wait{collector::setProcessWaitForTesting, 100};
 
     const auto started = std::chrono::steady_clock::now();
     const int result = platform.runProcess("sh -c \"sleep 1; touch '" + marker + "'\"", false);

@@ -46,8 +46,6 @@ protected:
 
     FakeSystemServices system;
     test_support::ScopedSeam<collector::SystemServices*> systemSeam{collector::setSystemServicesForTesting, &system};
-    // Tests that shorten the wait get the product's back afterwards.
-    test_support::ScopedSeam<const collector::VolumeWait*> waitSeam{collector::setVolumeWaitForTesting, nullptr};
 };
 
 TEST_F(RepositoryCopyTest, LabelMatchesOnItsFirstSixCharactersCaseSensitively) {
@@ -159,7 +157,7 @@ TEST_F(RepositoryCopyTest, EveryOtherRequesterGoesToTheGeneralFolder) {
 
 TEST_F(RepositoryCopyTest, NothingToCopyFromReportsZeroButStillCleansUp) {
     collector::VolumeWait quick{2, 2000};
-    collector::setVolumeWaitForTesting(&quick);
+    const test_support::ScopedSeam<const collector::VolumeWait*> wait{collector::setVolumeWaitForTesting, &quick};
     // No volume after the wait.
     Staged staged = stage(7);
     EXPECT_EQ(staged.result, 0);

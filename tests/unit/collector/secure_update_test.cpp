@@ -106,8 +106,6 @@ protected:
     ScopedFakePlatform installed{platform};
     FakeSystemServices system;
     test_support::ScopedSeam<collector::SystemServices*> systemSeam{collector::setSystemServicesForTesting, &system};
-    // Tests that shorten the wait get the product's back afterwards.
-    test_support::ScopedSeam<const collector::VolumeWait*> waitSeam{collector::setVolumeWaitForTesting, nullptr};
     std::string logPath;
 };
 
@@ -229,7 +227,7 @@ TEST_F(SecureUpdateTest, Status4096TakesTheHandleFromTheResponseAlreadyHeld) {
 
 TEST_F(SecureUpdateTest, NoVolumeAfterTheWaitStillEndsUpdateAndSession) {
     const collector::VolumeWait quick{3, 2000};
-    collector::setVolumeWaitForTesting(&quick);
+    const test_support::ScopedSeam<const collector::VolumeWait*> wait{collector::setVolumeWaitForTesting, &quick};
     system.drives = {{"S:\\", true, "secupd"}};
     sim::loadScenario("sessionHandle=0x1234");
     const Run run = retrieve(7);
@@ -247,39 +245,65 @@ TEST_F(SecureUpdateTest, NoVolumeAfterTheWaitStillEndsUpdateAndSession) {
     EXPECT_EQ(exportsCalled(), (std::vector<std::string>{kRequest, kEndUpdate, kRawCommand}));
 }
 
-TEST_F(SecureUpdateTest, MissingEndOfUpdateIsLoggedAndTheSessionStillEnded) {
-    sim::loadScenario("sessionHandle=0x1234\nmissing=VEXBMCOEMVesulEndSecureUpdate");
-    const Run run = retrieve(6);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.errorText, "<null>");
-    EXPECT_EQ(run.errors, stagingLines(kImagesTarget, "S:\\\\customization") +
-                              "failed to get function=VEXBMCOEMVesulEndSecureUpdate\n" + endLines(4660, -1, 0));
-    EXPECT_EQ(exportsCalled(), (std::vector<std::string>{kRequest, kRawCommand}));
-}
+// Once the files are staged, a later step that fails is logged and the
+// steps after it still run; only a missing raw command fails the retrieval.
+struct LaterStep {
+    const char* name;
+    const char* scenario;
+    int commandResult;
+    int result;
+    const char* errorText;
+    std::string errors;  // after the staging lines
+    int stagingResult;   // what the staging lines report for each command
+    std::vector<std::string> exportsCalled;
+};
 
-TEST_F(SecureUpdateTest, MissingRawCommandLeavesTheFilesStagedButFails) {
-    sim::loadScenario("sessionHandle=0x1234\nmissing=VEXBMCCommand");
+class SecureUpdateLaterStep : public SecureUpdateTest, public ::testing::WithParamInterface<LaterStep> {};
+
+TEST_P(SecureUpdateLaterStep, IsLoggedAndTheRestStillRuns) {
+    const LaterStep& c = GetParam();
+    sim::loadScenario(c.scenario);
+    system.commandResult = c.commandResult;
     const Run run = retrieve(6);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result, c.result);
     EXPECT_EQ(run.location, kImagesTarget);
-    EXPECT_EQ(run.errorText, "IPMI Command failed");
-    EXPECT_EQ(run.errors, stagingLines(kImagesTarget, "S:\\\\customization") +
-                              "DEBUG:VEXBMCOEMVesulEndSecureUpdate vesulhandle:4660 Status:0\n"
-                              "failed to get function=VEXBMCCommand"
-                              "In ProcessCommand: IPMI command: VEXBMCCommand failed: status: -1");
+    EXPECT_EQ(run.errorText, c.errorText);
+    EXPECT_EQ(run.errors, stagingLines(kImagesTarget, "S:\\\\customization", c.stagingResult) + c.errors);
     EXPECT_EQ(system.commands.size(), 4u);
-    EXPECT_EQ(exportsCalled(), (std::vector<std::string>{kRequest, kEndUpdate}));
+    EXPECT_EQ(exportsCalled(), c.exportsCalled);
 }
 
-// Statuses of the later steps and of the shell commands are only logged.
-TEST_F(SecureUpdateTest, LaterStatusesAndCommandResultsDoNotChangeTheResult) {
-    sim::loadScenario("sessionHandle=0x1234\nstatus.VEXBMCOEMVesulEndSecureUpdate=4100\nstatus.VEXBMCCommand=0xCC");
-    system.commandResult = 1;
-    const Run run = retrieve(6);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.errorText, "<null>");
-    EXPECT_EQ(run.errors, stagingLines(kImagesTarget, "S:\\\\customization", 1) + endLines(4660, 4100, 204));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SecureUpdateLaterStep,
+    ::testing::Values(LaterStep{"endOfUpdateMissing",
+                                "sessionHandle=0x1234\nmissing=VEXBMCOEMVesulEndSecureUpdate",
+                                0,
+                                1,
+                                "<null>",
+                                "failed to get function=VEXBMCOEMVesulEndSecureUpdate\n" + endLines(4660, -1, 0),
+                                0,
+                                {kRequest, kRawCommand}},
+                      LaterStep{"rawCommandMissing",
+                                "sessionHandle=0x1234\nmissing=VEXBMCCommand",
+                                0,
+                                0,
+                                "IPMI Command failed",
+                                "DEBUG:VEXBMCOEMVesulEndSecureUpdate vesulhandle:4660 Status:0\n"
+                                "failed to get function=VEXBMCCommand"
+                                "In ProcessCommand: IPMI command: VEXBMCCommand failed: status: -1",
+                                0,
+                                {kRequest, kEndUpdate}},
+                      // Statuses of the later steps and of the shell commands are only logged.
+                      LaterStep{
+                          "laterStatuses",
+                          "sessionHandle=0x1234\nstatus.VEXBMCOEMVesulEndSecureUpdate=4100\nstatus.VEXBMCCommand=0xCC",
+                          1,
+                          1,
+                          "<null>",
+                          endLines(4660, 4100, 204),
+                          1,
+                          {kRequest, kEndUpdate, kRawCommand}}),
+    [](const ::testing::TestParamInfo<LaterStep>& info) { return std::string(info.param.name); });
 
 // The bridge writes its response into the block; the next session end must
 // not send that response back as its request.

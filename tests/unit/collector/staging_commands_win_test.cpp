@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@
 #include "tests/e2e/wine_drive_win.h"
 #include "tests/unit/collector/fake_system_services.h"
 #include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/scoped_seam.h"
+#include "tests/unit/support/files.h"
 
 namespace {
 
@@ -35,25 +38,15 @@ const char kVolume[] = "C:\\velmora-secupd-volume";
 const char kLog[] = "C:\\pm.log";
 constexpr char kDrive = 'S';
 
+using test_support::readFile;
+using test_support::writeFile;
+
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool isFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
-void writeFile(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    std::fputs(text.c_str(), file);
-    std::fclose(file);
-}
-std::string readFile(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-        std::fclose(file);
-    }
-    return text;
-}
+
 // Removes a folder with everything in it; the test's own clean-up.
 void removeTree(const std::string& path) {
     if (!exists(path)) return;
@@ -104,11 +97,11 @@ protected:
         wine_drive::unmapDrive(kDrive);
         ASSERT_EQ(wine_drive::mapFolder(kDrive, hostVolume.c_str()), 0u);
 
-        collector::setSystemServicesForTesting(&recorder);
+        systemSeam.emplace(collector::setSystemServicesForTesting, &recorder);
         recorder.drives = {{"S:\\", true, "SECUPD"}};
     }
     void TearDown() override {
-        collector::setSystemServicesForTesting(nullptr);
+        systemSeam.reset();
         if (hostVolume.empty()) return;
         wine_drive::unmapDrive(kDrive);
         removeTree(kVolume);
@@ -138,6 +131,7 @@ protected:
 
     std::string hostVolume;
     testing_support::FakeSystemServices recorder;
+    std::optional<test_support::ScopedSeam<collector::SystemServices*>> systemSeam;
 };
 
 TEST_P(StagingCommandsTest, MakeDeleteCopyAndRemoveTheLog) {

@@ -11,11 +11,13 @@
 
 #include "collector/bridge/bridge_interface.h"
 #include "collector/platform/platform_win.h"
+#include "tests/unit/support/scoped_seam.h"
 #include "tests/unit/support/temp_path.h"
+#include "tests/unit/support/files.h"
 
 namespace {
 
-void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using test_support::writeFile;
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -28,7 +30,6 @@ std::string programDirectory() {
 
 class WindowsPlatformTest : public ::testing::Test {
 protected:
-    void TearDown() override { collector::setProcessWaitForTesting(0); }
     collector::CWindowsImpl platform;
 };
 
@@ -58,7 +59,7 @@ TEST_F(WindowsPlatformTest, ChildOutlivingTheWaitIsLeftRunning) {
     const std::string directory = folder.string();
     const std::string marker = directory + "\\finished";
     DeleteFileA(marker.c_str());
-    collector::setProcessWaitForTesting(200);
+    const test_support::ScopedSeam<uint32_t> wait{collector::setProcessWaitForTesting, 200};
 
     const int result = platform.runProcess(
         "\"" + programDirectory() + "\\platform_child.exe\" sleep 1500 \"" + marker + "\"", false);

@@ -7,6 +7,7 @@
 
 #include "memory/firmware_tables.h"
 #include "smbios/memory_exceptions.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -167,12 +168,9 @@ TEST_F(FirmwareTablesTest, AFetchThatDoesNotFitItsSizeIsRefused) {
 }
 
 TEST_F(FirmwareTablesTest, NullBufferIsRefused) {
-    try {
-        memory::readFirmwareTables(kFake, nullptr, 0xF0000, 4);
-        ADD_FAILURE() << "read into a null buffer";
-    } catch (const memory::AccessError& e) {
-        EXPECT_STREQ("Error accessing buffer.", e.what());
-    }
+    EXPECT_EQ(
+        test_support::errorTextOf<memory::AccessError>([&] { memory::readFirmwareTables(kFake, nullptr, 0xF0000, 4); }),
+        "Error accessing buffer.");
 }
 
 }  // namespace

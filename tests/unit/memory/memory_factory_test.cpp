@@ -9,6 +9,7 @@
 #include "smbios/memory_exceptions.h"
 #include "smbios/smbios_exceptions.h"
 #include "tests/unit/memory/memory_image.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -43,19 +44,11 @@ TEST_F(MemoryFactoryTest, UnitTestModeReadsTheImage) {
     f->setMode(2);
     f->setParameter("memFile", std::string());
     EXPECT_EQ(mem, f->getSingleton());
-    try {
-        delete f->makeNew();
-        ADD_FAILURE() << "mode 2 built a product";
-    } catch (const smbios::NotImplemented& e) {
-        EXPECT_STREQ("Unknown Memory mode requested.", e.what());
-    }
+    EXPECT_EQ(test_support::errorTextOf<smbios::NotImplemented>([&] { delete f->makeNew(); }),
+              "Unknown Memory mode requested.");
     f->setMode(UnitTestMode);
-    try {
-        delete f->makeNew();
-        ADD_FAILURE() << "an empty file name built a product";
-    } catch (const memory::AccessError& e) {
-        EXPECT_STREQ("File name passed in was null or zero-length.", e.what());
-    }
+    EXPECT_EQ(test_support::errorTextOf<memory::AccessError>([&] { delete f->makeNew(); }),
+              "File name passed in was null or zero-length.");
 }
 
 TEST_F(MemoryFactoryTest, ResetStartsAfresh) {

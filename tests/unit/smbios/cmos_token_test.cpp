@@ -14,6 +14,7 @@
 #include "smbios/token_table.h"
 #include "tests/unit/smbios/token_fixtures.h"
 #include "tests/unit/support/captured_output.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ protected:
     }
     void TearDown() override { tokens.reset(); }
 
-    CmosImage cmos;
+    CmosImage cmos = CmosImage::inFactory();
     std::unique_ptr<smbios::SmbiosTable> smbiosTable;
     std::unique_ptr<smbios::TokenTable> tokens;
 };
@@ -156,12 +157,8 @@ TEST_F(CmosTokens, StringsNeedRoomForTheirClosingZero) {
 
     std::uint8_t buffer[6];
     std::memset(buffer, 0xEE, sizeof buffer);
-    try {
-        four.getString(buffer, 4);
-        FAIL() << "a buffer of exactly the length was accepted";
-    } catch (const smbios::ParameterError& error) {
-        EXPECT_STREQ(error.what(), "called getString() with too small of a buffer.");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smbios::ParameterError>([&] { four.getString(buffer, 4); }),
+              "called getString() with too small of a buffer.");
     EXPECT_EQ(four.getString(buffer, 5), "ab");
     EXPECT_EQ(Bytes(buffer, buffer + 6), (Bytes{'a', 'b', 0, 'd', 0, 0xEE}))
         << "raw bytes, closing zero, rest untouched";
@@ -201,12 +198,7 @@ TEST_F(CmosTokens, BitAndStringOperationsRefuseTheOtherKind) {
         {[&] { bit.getStringLength(); }, "tried to getStringLength on non-string."},
     };
     for (const auto& c : cases) {
-        try {
-            c.misuse();
-            ADD_FAILURE() << "accepted: " << c.message;
-        } catch (const smbios::InvalidAccessMode& error) {
-            EXPECT_STREQ(error.what(), c.message);
-        }
+        EXPECT_EQ(test_support::errorTextOf<smbios::InvalidAccessMode>([&] { c.misuse(); }), c.message);
     }
     EXPECT_EQ(cmos.at(kIndex, 0x10), 0) << "no misuse changes CMOS";
 }
@@ -248,12 +240,7 @@ TEST_F(CmosTokens, EncodedProtectedStringsNeedAuthentication) {
         [&] { printed << token; },
     };
     for (const auto& call : guarded) {
-        try {
-            call();
-            ADD_FAILURE() << "an encoded string was reached";
-        } catch (const smbios::NeedAuthentication& error) {
-            EXPECT_STREQ(error.what(), "not decoded yet");
-        }
+        EXPECT_EQ(test_support::errorTextOf<smbios::NeedAuthentication>([&] { call(); }), "not decoded yet");
     }
     ASSERT_EQ(tokens->observerCount(), 1u);
     EXPECT_TRUE(tokens->checksumObservers()[0].declaresNoChecksum()) << "the checksum of encoded bytes is not kept";
@@ -321,12 +308,7 @@ TEST_F(CmosTokens, ShortProtectedStringsReadMissingFieldsAsZero) {
     EXPECT_EQ(data, 0);
     EXPECT_EQ(location, 0);
     std::uint8_t buffer[1];
-    try {
-        token.getString(buffer, 1);
-        FAIL() << "a one-byte buffer held a one-byte string and its zero";
-    } catch (const smbios::ParameterError& error) {
-        EXPECT_STREQ(error.what(), "");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smbios::ParameterError>([&] { token.getString(buffer, 1); }), "");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "smbios/smbios_factory.h"
 #include "smbios/smbios_platform_strategies.h"
 #include "smbios/system_info.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -52,12 +53,9 @@ TEST(WindowsStrategies, WmiHasNoTableUnderWine) {
     smbios::TableBuffer table;
     smbios::SmbiosEntryPoint entryPoint{};
     smbios::SmbiosWinWMIStrategy strategy;
-    try {
-        strategy.getSmbiosTable(table, entryPoint, false);
-        ADD_FAILURE() << "Wine's WMI delivered a table";
-    } catch (const smbios::ParseException& error) {
-        EXPECT_STREQ(error.what(), "GetWMISMBIOSTable: SMBiosData returned unknown entry type.");
-    }
+    EXPECT_EQ(
+        test_support::errorTextOf<smbios::ParseException>([&] { strategy.getSmbiosTable(table, entryPoint, false); }),
+        "GetWMISMBIOSTable: SMBiosData returned unknown entry type.");
     EXPECT_EQ(table.data, nullptr);
 }
 

@@ -1,9 +1,8 @@
 #ifndef VELMORA_TESTS_UNIT_SMBIOS_TOKEN_FIXTURES_H
 #define VELMORA_TESTS_UNIT_SMBIOS_TOKEN_FIXTURES_H
 
-// Token structures as firmware lays them out, a CMOS image file behind the
-// CMOS factory, and the order in which the factories are reset (the token
-// table before the CMOS accessor it holds).
+// Token structures as firmware lays them out, and the CMOS image the token
+// tests use.
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "smi/smi_factory.h"
 #include "tests/unit/smbios/smbios_fixtures.h"
 #include "tests/unit/smi/smi_fixtures.h"
+#include "tests/unit/support/cmos_image.h"
 
 namespace token_test {
 
@@ -84,50 +84,9 @@ inline Bytes protectedStringStructure(const ProtectedString& s) {
     return smbios_test::structure(s.type, s.handle, formatted);
 }
 
-// A 64 KiB CMOS image (one 256-byte page per index port) in a temporary
-// file, behind the CMOS factory in UnitTestMode; the SMI factory gets a
-// scratch file too. Both factories and the token table factory are reset
-// afterwards, the token table first.
-class CmosImage {
-public:
-    explicit CmosImage(std::uint8_t fill = 0) : path_(smbios_test::uniqueTempPath("cmos") += ".bin") {
-        resetFactories();
-        write(Bytes(0x10000, fill));
-        cmos::CmosRWFactory::getFactory()->setMode(factory::UnitTestMode);
-        cmos::CmosRWFactory::getFactory()->setParameter("cmosMapFile", path_.string());
-    }
-    ~CmosImage() {
-        resetFactories();
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    CmosImage(const CmosImage&) = delete;
-    CmosImage& operator=(const CmosImage&) = delete;
-
-    static void resetFactories() {
-        smbios::TokenTableFactory::getFactory()->reset();
-        cmos::CmosRWFactory::getFactory()->reset();
-    }
-
-    void write(const Bytes& bytes) {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    Bytes bytes() const {
-        std::ifstream in(path_, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    // Sets bytes of the page of `indexPort` from `offset`.
-    void set(std::uint16_t indexPort, std::uint8_t offset, const Bytes& values) {
-        Bytes all = bytes();
-        for (std::size_t i = 0; i < values.size(); ++i) all.at(indexPort * 256u + offset + i) = values[i];
-        write(all);
-    }
-    std::uint8_t at(std::uint16_t indexPort, unsigned offset) const { return bytes().at(indexPort * 256u + offset); }
-
-private:
-    std::filesystem::path path_;
-};
+// Token tests take a 64 KiB image behind the CMOS factory:
+// `CmosImage cmos = CmosImage::inFactory();`.
+using test_support::CmosImage;
 
 }  // namespace token_test
 

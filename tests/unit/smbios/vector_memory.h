@@ -10,6 +10,7 @@
 #include "factory/tfactory.h"
 #include "memory/memory_factory.h"
 #include "smbios/memory_exceptions.h"
+#include "tests/unit/support/scoped_factory.h"
 
 namespace smbios_test {
 
@@ -55,19 +56,17 @@ inline int VectorMemoryFactory::reads = 0;
 class VectorMemoryScope {
 public:
     explicit VectorMemoryScope(std::uint8_t fill = 0x5A) {
-        memory::MemoryFactory::getFactory()->reset();
         VectorMemoryFactory::bytes.assign(0x100000, fill);
         VectorMemoryFactory::reads = 0;
-        factory::TFactory<memory::MemoryFactory>::instance<VectorMemoryFactory>();
     }
-    ~VectorMemoryScope() { memory::MemoryFactory::getFactory()->reset(); }
-    VectorMemoryScope(const VectorMemoryScope&) = delete;
-    VectorMemoryScope& operator=(const VectorMemoryScope&) = delete;
 
     void place(std::uint32_t address, const std::vector<std::uint8_t>& data) {
         std::memcpy(VectorMemoryFactory::bytes.data() + address, data.data(), data.size());
     }
     int reads() const { return VectorMemoryFactory::reads; }
+
+private:
+    test_support::ScopedFactory<memory::MemoryFactory, VectorMemoryFactory> factory_;
 };
 
 }  // namespace smbios_test

@@ -9,6 +9,7 @@
 #include "smbios/smi_exceptions.h"
 #include "smi/calling_interface_calls.h"
 #include "tests/unit/smi/smi_fixtures.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -28,12 +29,8 @@ Bytes tableWithCallingInterface() {
 void expectInternalError(const Bytes& table, const char* message) {
     smi_test::GivenSmbiosTable given(table);
     smi_test::ScriptedSmi firmware;
-    try {
-        smi::setupCallingInterfaceSmi(1, 2, kZeroArgs);
-        ADD_FAILURE() << "set up without a usable 0xDA structure";
-    } catch (const smbios::InternalError& error) {
-        EXPECT_STREQ(error.what(), message);
-    }
+    EXPECT_EQ(test_support::errorTextOf<smbios::InternalError>([&] { smi::setupCallingInterfaceSmi(1, 2, kZeroArgs); }),
+              message);
     EXPECT_TRUE(firmware.calls().empty());
 }
 
@@ -99,12 +96,9 @@ TEST(GetPasswordProperties, AnswersFromResultOne) {
     EXPECT_EQ(minLength, 0x30);
     EXPECT_EQ(characteristics, 0x00);
     EXPECT_EQ(firmware.calls().back().select, 3);
-    try {
-        smi::getPasswordProperties(8, nullptr, nullptr, nullptr);
-        FAIL() << "class 8 accepted";
-    } catch (const smi::ParameterError& error) {
-        EXPECT_STREQ(error.what(), "Internal programming error. Argument must be either 9 or 10.");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smi::ParameterError>(
+                  [&] { smi::getPasswordProperties(8, nullptr, nullptr, nullptr); }),
+              "Internal programming error. Argument must be either 9 or 10.");
 }
 
 // A firmware with a password of class `argumentClass` verified through the
@@ -196,12 +190,8 @@ TEST(GetAuthenticationKey, BufferMethodPadsShortPasswordsAndRejectsWrongOnes) {
     smi_test::ScriptedSmi firmware(bios);
     EXPECT_EQ(smi::getAuthenticationKey("abc"), 7u);
     EXPECT_EQ(firmware.calls().back().data, (Bytes{'a', 'b', 'c', 0, 0, 0, 0, 0}));
-    try {
-        smi::getAuthenticationKey("abd");
-        FAIL() << "a wrong password was accepted";
-    } catch (const smi::PasswordVerificationFailed& error) {
-        EXPECT_STREQ(error.what(), "BIOS setup password enabled, but given password does not match.");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smi::PasswordVerificationFailed>([&] { smi::getAuthenticationKey("abd"); }),
+              "BIOS setup password enabled, but given password does not match.");
 }
 
 TEST(GetAuthenticationKey, NoPasswordMechanismGivesKeyZero) {

@@ -16,6 +16,7 @@
 #include "smi/calling_interface_smi.h"
 #include "smi/smi_factory.h"
 #include "tests/unit/smi/smi_fixtures.h"
+#include "tests/unit/support/error_text.h"
 
 namespace {
 
@@ -64,12 +65,7 @@ TEST_F(MockSmiFile, FreshCallIsUnhandledAndTheFileHoldsTheWholeImage) {
     std::memcpy(call->getBufferPtr(), "WXYZ", 4);
     call->setArgAsPhysicalAddress(1, 8);
 
-    try {
-        call->execute();
-        FAIL() << "a call the firmware never touched must count as unhandled";
-    } catch (const smi::UnhandledSmi& error) {
-        EXPECT_STREQ(error.what(), "Unhandled SMI call.");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smi::UnhandledSmi>([&] { call->execute(); }), "Unhandled SMI call.");
     call.reset();  // closes the file
 
     const Bytes image = fileBytes();
@@ -132,19 +128,12 @@ TEST_F(MockSmiFile, ResizingTheBufferZeroesItButTheSameSizeKeepsIt) {
 }
 
 TEST_F(MockSmiFile, UnknownModeOrTypeIsRefused) {
-    try {
-        delete smi::SmiFactory::getFactory()->makeNew(2);
-        FAIL() << "type 2 accepted";
-    } catch (const smi::InvalidSmiMode& error) {
-        EXPECT_STREQ(error.what(), "Unknown smi factory mode requested");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smi::InvalidSmiMode>([&] { delete smi::SmiFactory::getFactory()->makeNew(2); }),
+              "Unknown smi factory mode requested");
     smi::SmiFactory::getFactory()->setMode(2);
-    try {
-        delete smi::SmiFactory::getFactory()->makeNew(smi::CallingInterfaceSmi);
-        FAIL() << "mode 2 accepted";
-    } catch (const smi::InvalidSmiMode& error) {
-        EXPECT_STREQ(error.what(), "Unknown smi factory mode requested");
-    }
+    EXPECT_EQ(test_support::errorTextOf<smi::InvalidSmiMode>(
+                  [&] { delete smi::SmiFactory::getFactory()->makeNew(smi::CallingInterfaceSmi); }),
+              "Unknown smi factory mode requested");
 }
 
 TEST_F(MockSmiFile, AnUnopenableFileIsAnErrorNotACrashLater) {
@@ -169,12 +158,7 @@ TEST(SmiArchStrategy, EveryCallFailsAsNotAvailable) {
 #else
     const char* const expected = "SMI calls are not yet implemented on Linux.";
 #endif
-    try {
-        call->execute();
-        FAIL() << "an SMI was raised";
-    } catch (const smbios::NotImplemented& error) {
-        EXPECT_STREQ(error.what(), expected);
-    }
+    EXPECT_EQ(test_support::errorTextOf<smbios::NotImplemented>([&] { call->execute(); }), expected);
     smi::SmiArchStrategy strategy;
     std::uint8_t byte = 0;
     EXPECT_THROW(strategy.lock(), smbios::NotImplemented);

@@ -19,6 +19,7 @@
 #include "smi/calling_interface_smi.h"
 #include "smi/smi_factory.h"
 #include "tests/unit/smbios/smbios_fixtures.h"
+#include "tests/unit/support/scoped_factory.h"
 
 namespace smi_test {
 
@@ -72,14 +73,10 @@ private:
 // Installs GivenSmbiosFactory over `table` for the life of the object.
 class GivenSmbiosTable {
 public:
-    explicit GivenSmbiosTable(const Bytes& table) {
-        smbios::SmbiosFactory::getFactory()->reset();
-        GivenSmbiosFactory::bytes = table;
-        factory::TFactory<smbios::SmbiosFactory>::instance<GivenSmbiosFactory>();
-    }
-    ~GivenSmbiosTable() { smbios::SmbiosFactory::getFactory()->reset(); }
-    GivenSmbiosTable(const GivenSmbiosTable&) = delete;
-    GivenSmbiosTable& operator=(const GivenSmbiosTable&) = delete;
+    explicit GivenSmbiosTable(const Bytes& table) { GivenSmbiosFactory::bytes = table; }
+
+private:
+    test_support::ScopedFactory<smbios::SmbiosFactory, GivenSmbiosFactory> factory_;
 };
 
 // One call as the firmware sees it; the handler fills `results` (result 0
@@ -158,19 +155,17 @@ public:
 class ScriptedSmi {
 public:
     explicit ScriptedSmi(std::function<void(FirmwareCall&)> handler = nullptr) {
-        smi::SmiFactory::getFactory()->reset();
         ScriptedFirmware::handler = std::move(handler);
         ScriptedFirmware::calls.clear();
-        factory::TFactory<smi::SmiFactory>::instance<ScriptedSmiFactory>();
     }
-    ~ScriptedSmi() {
-        smi::SmiFactory::getFactory()->reset();
-        ScriptedFirmware::handler = nullptr;
-    }
+    ~ScriptedSmi() { ScriptedFirmware::handler = nullptr; }
     ScriptedSmi(const ScriptedSmi&) = delete;
     ScriptedSmi& operator=(const ScriptedSmi&) = delete;
 
     const std::vector<FirmwareCall>& calls() const { return ScriptedFirmware::calls; }
+
+private:
+    test_support::ScopedFactory<smi::SmiFactory, ScriptedSmiFactory> factory_;
 };
 
 }  // namespace smi_test

@@ -3,6 +3,9 @@
 
 // The error text of a call: what() of the `Error` it throws, or "<no error>"
 // when it returns. An error of another type passes through and fails the test.
+// The tests' one way of asserting a thrown error by its text:
+//     EXPECT_EQ(errorTextOf<smbios::InternalError>([&] { call(); }), "text");
+// (EXPECT_THROW where the type is all that matters).
 
 #include <exception>
 #include <string>

@@ -15,6 +15,7 @@
 #include "tool/pmquery.h"
 #include "tool/report.h"
 #include "tool/shell_operations.h"
+#include "tests/unit/support/files.h"
 
 namespace {
 
@@ -118,11 +119,24 @@ protected:
     test_support::TempPath folder{"pmquery-test"};
 };
 
-std::string readBinary(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+// The record the scripted library hands out; a null text leaves its field null.
+struct Given {
+    int status;
+    int brandStatus;
+    const char* brandName = nullptr;
+    const char* defaultBrandName = nullptr;
+    const char* manufacturerName = nullptr;
+    const char* dataLocation = nullptr;
+    const char* ipmiError = nullptr;
+};
+void give(const Given& given) {
+    library.record.status = given.status;
+    library.record.brandStatus = given.brandStatus;
+    library.record.brandName = const_cast<char*>(given.brandName);
+    library.record.defaultBrandName = const_cast<char*>(given.defaultBrandName);
+    library.record.manufacturerName = const_cast<char*>(given.manufacturerName);
+    library.record.dataLocation = const_cast<char*>(given.dataLocation);
+    library.record.ipmiError = const_cast<char*>(given.ipmiError);
 }
 
 // On Windows the report file is written in text mode: CR LF line ends.
@@ -185,9 +199,7 @@ TEST_F(PMQueryTest, MissingArgumentAndMissingRecord) {
 }
 
 TEST_F(PMQueryTest, ReportOnStandardOutputWithNullFields) {
-    library.record.status = -1;
-    library.record.brandStatus = 1;
-    library.record.ipmiError = const_cast<char*>("RUXA Initialization failed");
+    give({-1, 1, nullptr, nullptr, nullptr, nullptr, "RUXA Initialization failed"});
     const Outcome onStdout = run({"6"});
     EXPECT_EQ(onStdout.exitCode, 1);
     EXPECT_EQ(onStdout.out,
@@ -197,12 +209,7 @@ TEST_F(PMQueryTest, ReportOnStandardOutputWithNullFields) {
 }
 
 TEST_F(PMQueryTest, ReportInAFileIsUnquotedAndReplacesTheOldFile) {
-    library.record.status = 0;
-    library.record.brandStatus = 3;
-    library.record.brandName = const_cast<char*>("Acme");
-    library.record.defaultBrandName = const_cast<char*>("Quor");
-    library.record.manufacturerName = const_cast<char*>("Quor Computer");
-    library.record.dataLocation = const_cast<char*>("C:/\\quor/\\qep");
+    give({0, 3, "Acme", "Quor", "Quor Computer", "C:/\\quor/\\qep"});
     {
         std::ofstream old(reportFile("report.txt"));
         old << std::string(4000, 'x');
@@ -211,7 +218,7 @@ TEST_F(PMQueryTest, ReportInAFileIsUnquotedAndReplacesTheOldFile) {
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(readBinary(reportFile("report.txt")),
+    EXPECT_EQ(test_support::readFile(reportFile("report.txt")),
               lineEnds("PMStatus=ON\nPMBrandStatus=COMPLETE_REBRAND\nPMBrandName=Acme\nPMDefaultBrandName=Quor\n"
                        "PMManufacturerName=Quor Computer\nPMDataLocation=C:/\\quor/\\qep\nPM_IPMIError=\n"));
 }
@@ -219,12 +226,7 @@ TEST_F(PMQueryTest, ReportInAFileIsUnquotedAndReplacesTheOldFile) {
 // A value holding a line end would add lines to the report, which tooling
 // reads as one key=value line per key.
 TEST_F(PMQueryTest, LineEndsInsideValuesAreWrittenAsBlanks) {
-    library.record.status = 0;
-    library.record.brandStatus = 2;
-    library.record.brandName = const_cast<char*>("Acme\nPMStatus=OFF");
-    library.record.defaultBrandName = const_cast<char*>("Quor\r\nX");
-    library.record.manufacturerName = const_cast<char*>("\rQuor\n");
-    library.record.ipmiError = const_cast<char*>("IPMI\nCommand failed");
+    give({0, 2, "Acme\nPMStatus=OFF", "Quor\r\nX", "\rQuor\n", nullptr, "IPMI\nCommand failed"});
     const std::string expected =
         "PMStatus=ON\nPMBrandStatus=STRING_REBRAND\nPMBrandName=Acme PMStatus=OFF\nPMDefaultBrandName=Quor  X\n"
         "PMManufacturerName= Quor \nPMDataLocation=\nPM_IPMIError=";
@@ -232,7 +234,7 @@ TEST_F(PMQueryTest, LineEndsInsideValuesAreWrittenAsBlanks) {
     EXPECT_EQ(onStdout.out, expected + "\"IPMI Command failed\"\n");
 
     run({"6", reportPath("report.txt")});
-    EXPECT_EQ(readBinary(reportFile("report.txt")), lineEnds(expected + "IPMI Command failed\n"));
+    EXPECT_EQ(test_support::readFile(reportFile("report.txt")), lineEnds(expected + "IPMI Command failed\n"));
 }
 
 TEST_F(PMQueryTest, ReportIntoAMissingFolderIsRefusedButStillExitsOne) {

@@ -13,6 +13,7 @@
 #include "tests/unit/support/scoped_seam.h"
 #include "tool/shell_operations.h"
 #include "tool/staging.h"
+#include "tests/unit/support/files.h"
 
 namespace {
 
@@ -87,17 +88,8 @@ TEST_F(StagingPlanTest, PathsBeyondTheLimitAreNeitherBuiltNorCopied) {
 
 // ---- the platform's real shell calls ----
 
-std::string readAll(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
+using test_support::readFile;
+using test_support::writeFile;
 
 class RealStagingTest : public ::testing::Test {
 protected:
@@ -142,10 +134,10 @@ TEST_F(RealStagingTest, ArchiveIsCopiedAndReplacesAnOlderOne) {
     writeFile(work / "lib" / "debranded_images.jar", "new archive");
     writeFile(customization() / "debranded_images.jar", "old archive, longer than the new one");
     stage(1, "");
-    EXPECT_EQ(readAll(customization() / "debranded_images.jar"), "new archive");
+    EXPECT_EQ(readFile(customization() / "debranded_images.jar"), "new archive");
     writeFile(work / "lib" / "debranded_images.jar", "string rebrand archive");
     stage(2, "");
-    EXPECT_EQ(readAll(customization() / "debranded_images.jar"), "string rebrand archive");
+    EXPECT_EQ(readFile(customization() / "debranded_images.jar"), "string rebrand archive");
 }
 
 TEST_F(RealStagingTest, CompleteRebrandCopiesImagesWithSubfoldersAndTheLogo) {
@@ -155,9 +147,9 @@ TEST_F(RealStagingTest, CompleteRebrandCopiesImagesWithSubfoldersAndTheLogo) {
     writeFile(location / "logo.gif", "logo");
     writeFile(work / "lib" / "debranded_images.jar", "archive");
     stage(3, location.string());
-    EXPECT_EQ(readAll(customization() / "etc" / "images" / "banner.png"), "png");
-    EXPECT_EQ(readAll(customization() / "etc" / "images" / "icons" / "small.gif"), "gif");
-    EXPECT_EQ(readAll(customization() / "images" / "logo.gif"), "logo");
+    EXPECT_EQ(readFile(customization() / "etc" / "images" / "banner.png"), "png");
+    EXPECT_EQ(readFile(customization() / "etc" / "images" / "icons" / "small.gif"), "gif");
+    EXPECT_EQ(readFile(customization() / "images" / "logo.gif"), "logo");
     EXPECT_FALSE(fs::exists(customization() / "debranded_images.jar"));
 }
 
