@@ -73,51 +73,40 @@ struct TableCase {
 };
 
 TEST(BadInput, MalformedStructureTables) {
+    // The rows stay laid out as a table: the formatter would give each field a line of its own.
+    // clang-format off
     const TableCase cases[] = {
         {"empty table", {}, -1, "", "ParameterException"},
         {"shorter than a header", {0x01, 0x04, 0x00}, -1, "", "ParameterException"},
         {"declared longer than delivered",
          {0x01, 0x04, 0x01, 0x00, 'Q', 0, 0,  // type 1, handle 1, "Q"
           0x7F, 0x04, 0x02, 0x00, 0, 0},      // end of table
-         5000,
-         "1:1 127:2",
-         "Q"},
+         5000, "1:1 127:2", "Q"},
         {"declared shorter than delivered: the second structure is cut off",
          {0x01, 0x04, 0x01, 0x00, 'Q', 0, 0,  // type 1
           0x02, 0x04, 0x02, 0x00, 0, 0},      // type 2, beyond the declared length
-         9,
-         "1:1",
-         "Q"},
+         9, "1:1", "Q"},
         {"no end-of-table structure: the walk stops at the table's end",
-         {0x01, 0x04, 0x01, 0x00, 0, 0,   // type 1, no strings
+         {0x01, 0x04, 0x01, 0x00, 0, 0,  // type 1, no strings
           0x02, 0x04, 0x02, 0x00, 0, 0},  // type 2, no strings
-         -1,
-         "1:1 2:2",
-         ""},
+         -1, "1:1 2:2", ""},
         {"length byte 0: the closing pair is sought from the header on",
-         {0x05, 0x00, 0x01, 0x00, 0x00,   // type 5, length 0, handle 1; its pair: handle high byte and this
+         {0x05, 0x00, 0x01, 0x00, 0x00,  // type 5, length 0, handle 1; its pair: handle high byte and this
           0x7F, 0x04, 0x02, 0x00, 0, 0},  // end of table
-         -1,
-         "5:1 127:2",
-         "\x05"},
+         -1, "5:1 127:2", "\x05"},
         {"length byte beyond the table: cut, completed with zeros",
          {0x09, 0x40, 0x01, 0x00, 0x07, 0x08},  // type 9 claims 64 bytes
-         -1,
-         "9:1",
-         ""},
+         -1, "9:1", ""},
         {"string set never closed",
          {0x03, 0x05, 0x01, 0x00, 0x01, 'a', 'b', 'c'},  // type 3, string "abc" runs to the end
-         -1,
-         "3:1",
-         "abc"},
-        {"string set closed by the table's last two bytes", {0x03, 0x04, 0x01, 0x00, 'x', 0, 0}, -1, "3:1", "x"},
+         -1, "3:1", "abc"},
+        {"string set closed by the table's last two bytes",
+         {0x03, 0x04, 0x01, 0x00, 'x', 0, 0}, -1, "3:1", "x"},
         {"end-of-table structure carrying a string",
-         {0x7F, 0x04, 0x01, 0x00, 'e', 'n', 'd', 0, 0, 0x01, 0x04, 0x02, 0x00, 0, 0},
-         -1,
-         "127:1",
-         "end"},
+         {0x7F, 0x04, 0x01, 0x00, 'e', 'n', 'd', 0, 0, 0x01, 0x04, 0x02, 0x00, 0, 0}, -1, "127:1", "end"},
         {"all 0xFF: one structure that never closes", Bytes(64, 0xFF), -1, "255:65535", ""},
     };
+    // clang-format on
     for (const TableCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto table = tableOf(c.bytes, c.declaredLength);

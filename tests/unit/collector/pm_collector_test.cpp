@@ -117,88 +117,33 @@ Script modeScript(int mode) {
 }
 
 std::vector<FlowRow> flowRows() {
+    // The rows stay laid out as a table: the formatter would give each field a line of its own.
+    // clang-format off
     std::vector<FlowRow> rows;
     {
         Script s;
         s.initializes = false;
-        rows.push_back({"agent fails to come up",
-                        s,
-                        1,
-                        -1,
-                        1,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        "RUXA Initialization failed",
-                        nullptr,
-                        "",
-                        {"initialize"}});
+        rows.push_back({"agent fails to come up", s, 1, -1, 1, nullptr, nullptr, nullptr,
+                        "RUXA Initialization failed", nullptr, "", {"initialize"}});
     }
-    rows.push_back({"mode 0 default",
-                    modeScript(0),
-                    0,
-                    1,
-                    0,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    "",
-                    {"initialize", "status", "release"}});
-    rows.push_back({"mode 1 debrand",
-                    modeScript(1),
-                    0,
-                    0,
-                    1,
-                    nullptr,
-                    "Quor Default",
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    "",
-                    {"initialize", "status", "default", "release"}});
+    rows.push_back({"mode 0 default", modeScript(0), 0, 1, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                    "", {"initialize", "status", "release"}});
+    rows.push_back({"mode 1 debrand", modeScript(1), 0, 0, 1, nullptr, "Quor Default", nullptr, nullptr,
+                    nullptr, "", {"initialize", "status", "default", "release"}});
     {
         Script s = modeScript(1);
         s.defaultSucceeds = false;
-        rows.push_back({"mode 1 without default brand",
-                        s,
-                        0,
-                        -1,
-                        1,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        kCommandFailed,
-                        nullptr,
-                        "unable to get default brand name\n",
+        rows.push_back({"mode 1 without default brand", s, 0, -1, 1, nullptr, nullptr, nullptr, kCommandFailed,
+                        nullptr, "unable to get default brand name\n",
                         {"initialize", "status", "default", "release"}});
     }
-    rows.push_back({"mode 2 string rebrand",
-                    modeScript(2),
-                    0,
-                    0,
-                    2,
-                    "Acme",
-                    "Quor Default",
-                    nullptr,
-                    nullptr,
-                    "Quor",
-                    "Getting manufacturername Quor 4 \n",
+    rows.push_back({"mode 2 string rebrand", modeScript(2), 0, 0, 2, "Acme", "Quor Default", nullptr, nullptr,
+                    "Quor", "Getting manufacturername Quor 4 \n",
                     {"initialize", "status", "brand", "default", "manufacturer", "release"}});
     {
         Script s = modeScript(2);
         s.brandSucceeds = false;
-        rows.push_back({"mode 2 brand fails",
-                        s,
-                        0,
-                        -1,
-                        1,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        kCommandFailed,
-                        "Quor",
+        rows.push_back({"mode 2 brand fails", s, 0, -1, 1, nullptr, nullptr, nullptr, kCommandFailed, "Quor",
                         "unable to get brand name\nGetting manufacturername Quor 4 \n",
                         {"initialize", "status", "brand", "manufacturer", "release"}});
     }
@@ -206,59 +151,24 @@ std::vector<FlowRow> flowRows() {
         Script s = modeScript(3);
         s.brandSucceeds = false;
         s.brandSetsError = false;
-        rows.push_back({"mode 3 brand fails without error text",
-                        s,
-                        0,
-                        -1,
-                        1,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        "Quor",
-                        "Getting manufacturername Quor 4 \n",
+        rows.push_back({"mode 3 brand fails without error text", s, 0, -1, 1, nullptr, nullptr, nullptr,
+                        nullptr, "Quor", "Getting manufacturername Quor 4 \n",
                         {"initialize", "status", "brand", "manufacturer", "release"}});
     }
     {
         Script s = modeScript(2);
         s.defaultSucceeds = false;
-        rows.push_back({"mode 2 default brand fails",
-                        s,
-                        0,
-                        -1,
-                        1,
-                        "Acme",
-                        nullptr,
-                        nullptr,
-                        kCommandFailed,
-                        "Quor",
-                        "unable to retrieve default brand name\nGetting manufacturername Quor 4 \n",
+        rows.push_back({"mode 2 default brand fails", s, 0, -1, 1, "Acme", nullptr, nullptr, kCommandFailed,
+                        "Quor", "unable to retrieve default brand name\nGetting manufacturername Quor 4 \n",
                         {"initialize", "status", "brand", "default", "manufacturer", "release"}});
     }
-    rows.push_back({"mode 3 complete rebrand",
-                    modeScript(3),
-                    0,
-                    0,
-                    3,
-                    "Acme",
-                    "Quor Default",
-                    "C:/\\quor/\\qep",
-                    nullptr,
-                    "Quor",
-                    "Getting manufacturername Quor 4 \n",
+    rows.push_back({"mode 3 complete rebrand", modeScript(3), 0, 0, 3, "Acme", "Quor Default", "C:/\\quor/\\qep",
+                    nullptr, "Quor", "Getting manufacturername Quor 4 \n",
                     {"initialize", "status", "brand", "default", "retrieve", "manufacturer", "release"}});
     {
         Script s = modeScript(3);
         s.retrieveResult = 0;
-        rows.push_back({"mode 3 retrieval fails",
-                        s,
-                        0,
-                        0,
-                        2,
-                        "Acme",
-                        "Quor Default",
-                        nullptr,
-                        kCommandFailed,
+        rows.push_back({"mode 3 retrieval fails", s, 0, 0, 2, "Acme", "Quor Default", nullptr, kCommandFailed,
                         "Quor",
                         "Error IPMI Command failed\nunable to retrieve pm data\n"
                         "Getting manufacturername Quor 4 \n",
@@ -268,92 +178,38 @@ std::vector<FlowRow> flowRows() {
         Script s = modeScript(3);
         s.retrieveResult = 0;
         s.retrieveSetsError = false;
-        rows.push_back({"mode 3 retrieval fails without error text",
-                        s,
-                        0,
-                        0,
-                        2,
-                        "Acme",
-                        "Quor Default",
-                        nullptr,
-                        nullptr,
-                        "Quor",
-                        "unable to retrieve pm data\nGetting manufacturername Quor 4 \n",
+        rows.push_back({"mode 3 retrieval fails without error text", s, 0, 0, 2, "Acme", "Quor Default", nullptr,
+                        nullptr, "Quor", "unable to retrieve pm data\nGetting manufacturername Quor 4 \n",
                         {"initialize", "status", "brand", "default", "retrieve", "manufacturer", "release"}});
     }
-    rows.push_back({"mode 4 without error text",
-                    modeScript(4),
-                    0,
-                    -1,
-                    1,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    "Quor",
-                    "IPMI command error. Setting PM mode to debrand\nGetting manufacturername Quor 4 \n",
+    rows.push_back({"mode 4 without error text", modeScript(4), 0, -1, 1, nullptr, nullptr, nullptr, nullptr,
+                    "Quor", "IPMI command error. Setting PM mode to debrand\nGetting manufacturername Quor 4 \n",
                     {"initialize", "status", "manufacturer", "release"}});
     {
         Script s = modeScript(-1);
         s.modeSetsError = true;
-        rows.push_back({"failed status query",
-                        s,
-                        1,
-                        -1,
-                        1,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        kCommandFailed,
-                        nullptr,
-                        "IPMI command error. Setting PM mode to debrand\n",
-                        {"initialize", "status", "release"}});
+        rows.push_back({"failed status query", s, 1, -1, 1, nullptr, nullptr, nullptr, kCommandFailed, nullptr,
+                        "IPMI command error. Setting PM mode to debrand\n", {"initialize", "status", "release"}});
     }
-    rows.push_back({"negative mode byte without error text",
-                    modeScript(-56),
-                    0,
-                    -1,
-                    1,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    "IPMI command error. Setting PM mode to debrand\n",
+    rows.push_back({"negative mode byte without error text", modeScript(-56), 0, -1, 1, nullptr, nullptr, nullptr,
+                    nullptr, nullptr, "IPMI command error. Setting PM mode to debrand\n",
                     {"initialize", "status", "release"}});
     {
         Script s = modeScript(200);
         s.modeSetsError = true;
-        rows.push_back({"mode above 3 with error text",
-                        s,
-                        1,
-                        -1,
-                        1,
-                        nullptr,
-                        nullptr,
-                        nullptr,
-                        kCommandFailed,
-                        "Quor",
-                        "IPMI command error. Setting PM mode to debrand\nGetting manufacturername Quor 4 \n",
+        rows.push_back({"mode above 3 with error text", s, 1, -1, 1, nullptr, nullptr, nullptr, kCommandFailed,
+                        "Quor", "IPMI command error. Setting PM mode to debrand\nGetting manufacturername Quor 4 \n",
                         {"initialize", "status", "manufacturer", "release"}});
     }
     {
         Script s = modeScript(2);
         s.manufacturer = nullptr;
-        rows.push_back({"no manufacturer name",
-                        s,
-                        0,
-                        0,
-                        2,
-                        "Acme",
-                        "Quor Default",
-                        nullptr,
-                        nullptr,
-                        nullptr,
+        rows.push_back({"no manufacturer name", s, 0, 0, 2, "Acme", "Quor Default", nullptr, nullptr, nullptr,
                         "Getting manufacturername  0 \n",
                         {"initialize", "status", "brand", "default", "manufacturer", "release"}});
     }
     return rows;
+    // clang-format on
 }
 
 TEST_F(CollectorFlowTest, EveryBranchOfThePMModeTable) {

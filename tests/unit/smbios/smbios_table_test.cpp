@@ -66,79 +66,53 @@ struct MalformedTable {
 
 const Bytes kSystemInformation = structure(1, 1, Bytes(0x17, 0), {"Quor"});
 
+// The rows stay laid out as a table: the formatter would give each field a line of its own.
+// clang-format off
 const MalformedTable kMalformedTables[] = {
     {"an end-of-table structure first ends the walk",
-     join({endOfTable(), structure(1, 1, {1}, {"Quor"})}),
-     -1,
-     {127},
-     nullptr,
-     false,
-     -1},
+     join({endOfTable(), structure(1, 1, {1}, {"Quor"})}), -1, {127}, nullptr, false, -1},
     {"a header that just fits before the end is a structure",
      join({structure(2, 2, {}),
            {0x05,           // type 5
             0x04,           // length: the header alone
             0x05, 0x00}}),  // handle 0005h; no string set: the table ends here
-     -1,
-     {2, 5},
-     nullptr,
-     false,
-     -1},
+     -1, {2, 5}, nullptr, false, -1},
     {"a header cut short by the end is not",
      join({structure(2, 2, {}),
-           {0x05,     // type 5
-            0x04,     // length
-            0x05}}),  // half a handle
-     -1,
-     {2},
-     nullptr,
-     false,
-     -1},
+           {0x05,           // type 5
+            0x04,           // length
+            0x05}}),        // half a handle
+     -1, {2}, nullptr, false, -1},
     {"a table too short for any header holds no structure",
-     {0x01,   // type 1
-      0x04,   // length
-      0x00},  // half a handle
-     -1,
-     {},
-     nullptr,
-     false,
-     -1},
+     {0x01,                 // type 1
+      0x04,                 // length
+      0x00},                // half a handle
+     -1, {}, nullptr, false, -1},
     {"a declared length beyond the delivered bytes ends at the bytes",
      join({kSystemInformation,
-           {0x03,                                       // type 3
-            0x05,                                       // length: header and one byte
-            0x03, 0x00,                                 // handle 0003h
-            0x01,                                       // string 1
+           {0x03,                     // type 3
+            0x05,                     // length: header and one byte
+            0x03, 0x00,               // handle 0003h
+            0x01,                     // string 1
             'u', 'n', 'c', 'l', 'o', 's', 'e', 'd'}}),  // its string, without a NUL
-     5000,
-     {1, 3},
-     "unclosed",
-     true,
-     -1},
+     5000, {1, 3}, "unclosed", true, -1},
     {"a structure unclosed at the table's end is cut there",
      join({kSystemInformation,
-           {0x03,              // type 3
-            0x05,              // length
-            0x03, 0x00,        // handle 0003h
-            0x01,              // string 1
-            'a', 'b', 'c'}}),  // its string runs into the end of the table
-     -1,
-     {1, 3},
-     "abc",
-     true,
-     -1},
+           {0x03,                     // type 3
+            0x05,                     // length
+            0x03, 0x00,               // handle 0003h
+            0x01,                     // string 1
+            'a', 'b', 'c'}}),         // its string runs into the end of the table
+     -1, {1, 3}, "abc", true, -1},
     {"a formatted area that claims more than the table holds reads as zeros",
      join({kSystemInformation,
-           {0x09,        // type 9
-            0x40,        // length 40h: far past the table's end
-            0x09, 0x00,  // handle 0009h
-            0x07}}),     // the one formatted byte there is
-     -1,
-     {1, 9},
-     nullptr,
-     false,
-     0x3C},
+           {0x09,                     // type 9
+            0x40,                     // length 40h: far past the table's end
+            0x09, 0x00,               // handle 0009h
+            0x07}}),                  // the one formatted byte there is
+     -1, {1, 9}, nullptr, false, 0x3C},
 };
+// clang-format on
 
 TEST(TableWalk, MalformedTables) {
     for (const MalformedTable& c : kMalformedTables) {
