@@ -5,7 +5,11 @@
 // binds the real library: by export name. Input, three times over (status
 // query, brand, default brand): one status selector byte, one length byte,
 // then as many response bytes as that length says (zeros where the input
-// runs out).
+// runs out). One more byte, when present, runs the collection flow itself
+// (getPMInfo, the mode dispatch) over the same three answers, with that byte
+// as the requester id; the agent's start and stop, the secure update (which
+// stages files) and SMBIOS are stand-ins there. The collector's progress
+// lines on stderr go to a null stream: a fuzzer would print millions.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +22,8 @@
 #include "collector/bridge/bridge_interface.h"
 #include "collector/oem_queries.h"
 #include "collector/command_context.h"
+#include "collector/pm_collector.h"
+#include "collector/pminfo.h"
 #include "collector/platform/platform.h"
 
 namespace {
@@ -66,10 +72,50 @@ public:
     std::vector<std::string> listDirectory(const std::string&) override { return {}; }
 };
 
+bool startAgent() { return true; }
+void stopAgent() {}
+int stagedLocation(char** dataLocation, char**) {
+    *dataLocation = new char[8]();
+    std::memcpy(*dataLocation, "C:\\PM", 5);
+    return 1;
+}
+char* noManufacturer() { return nullptr; }
+
+const collector::CollectorSteps kFlowSteps = {
+    &startAgent,
+    &stopAgent,
+    &collector::queryPMStatus,
+    &collector::queryBrandName,
+    &collector::queryDefaultBrandName,
+    &stagedLocation,
+    &noManufacturer,
+};
+
+void runFlow(int requesterId) {
+    collector::setCollectorStepsForTesting(&kFlowSteps);
+    nextAnswer = 0;
+    PMInfo* info = nullptr;
+    collector::getPMInfo(requesterId, &info);
+    if (info == nullptr) std::abort();
+    for (const char* text : {info->brandName, info->defaultBrandName, info->ipmiError}) {
+        if (text != nullptr && std::strlen(text) > 255) std::abort();
+    }
+    collector::freePMInfo(info);
+    collector::setCollectorStepsForTesting(nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static BridgeOnlyPlatform platform;
+    static const bool quiet = [] {
+        // Only the product's own lines: the sanitizers and the fuzzer write
+        // to the descriptor, not through this stream.
+        std::FILE* null = std::fopen("/dev/null", "w");
+        if (null != nullptr) stderr = null;
+        return null != nullptr;
+    }();
+    (void)quiet;
     collector::setPlatformForTesting(&platform);
     collector::bridgeLibrary = &platform;
 
@@ -97,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     delete[] brand;
     delete[] defaultBrand;
     delete[] errorText;
+    if (at < size) runFlow(take());
 
     collector::bridgeLibrary = nullptr;
     collector::setPlatformForTesting(nullptr);

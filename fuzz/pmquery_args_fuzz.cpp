@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_files.h"
 #include "tool/pmquery.h"
 
 namespace {
@@ -39,7 +40,7 @@ int scriptedGetPMInfo(int, PMInfo** out) {
 int scriptedFreePMInfo(PMInfo*) { return 0; }
 
 const std::string& reportFile() {
-    static const std::string path = "/tmp/velmora-fuzz-report-" + std::to_string(getpid()) + ".txt";
+    static const std::string path = fuzz::scratchFile("report.txt");
     return path;
 }
 

@@ -21,7 +21,11 @@ namespace {
 
 constexpr std::uint32_t kImageAt = 0xE0000;
 
-std::vector<std::uint8_t> image;
+// 1 MiB of zeros, kept between inputs: each input is copied in and zeroed
+// again afterwards, so an input costs its own size, not a megabyte.
+std::vector<std::uint8_t> image(0x100000, 0);
+// Where the memory ends for this input (the image's size, or right behind the input).
+std::size_t memoryEnd = 0;
 
 class ImageMemory : public memory::IMemory {
 public:
@@ -32,7 +36,7 @@ public:
     }
     void writeByte(std::uint64_t, std::uint8_t) override {}
     void readBlock(std::uint8_t* buffer, std::uint64_t offset, std::uint32_t length) override {
-        if (offset > image.size() || length > image.size() - offset)
+        if (offset > memoryEnd || length > memoryEnd - offset)
             throw memory::AccessErrorImpl("Read error trying to read memory. OS Error: %(err)s");
         std::memcpy(buffer, image.data() + offset, length);
     }
@@ -57,9 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     size -= 2;
     if (size > 0x20000) size = 0x20000;
 
-    image.assign(0x100000, 0);
-    std::memcpy(image.data() + kImageAt, data, size);
-    if ((control & 4) != 0) image.resize(kImageAt + size);
+    if (size > 0) std::memcpy(image.data() + kImageAt, data, size);
+    memoryEnd = (control & 4) != 0 ? kImageAt + size : image.size();
 
     memory::MemoryFactory::getFactory()->reset();
     factory::TFactory<memory::MemoryFactory>::instance<ImageMemoryFactory>();
@@ -76,5 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     memory::MemoryFactory::getFactory()->reset();
+    std::memset(image.data() + kImageAt, 0, size);
     return 0;
 }

@@ -1,13 +1,18 @@
 // Fuzz target: an arbitrary byte string taken as a firmware's SMBIOS
 // structure table, walked and read in full (fuzz_walk.h). The first two input
 // bytes choose the declared table length relative to the bytes delivered.
+// The table also stands in as the process-wide one for the system queries
+// (the manufacturer's name and structure strings).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
+#include "factory/tfactory.h"
 #include "fuzz/fuzz_walk.h"
+#include "smbios/smbios_factory.h"
 #include "smbios/smbios_table.h"
+#include "smbios/system_info.h"
 
 namespace {
 
@@ -30,6 +35,27 @@ private:
     std::uint16_t declared_;
 };
 
+// Hands out the table of the current input as the process-wide one, not owned.
+class CurrentTableFactory : public factory::TFactory<smbios::SmbiosFactory> {
+public:
+    smbios::ISmbiosTable* getSingleton() override { return current; }
+    smbios::ISmbiosTable* makeNew() override { return nullptr; }
+    static inline smbios::ISmbiosTable* current = nullptr;
+};
+
+void querySystem(smbios::ISmbiosTable& table) {
+    smbios::SmbiosFactory::getFactory()->reset();
+    CurrentTableFactory::current = &table;
+    factory::TFactory<smbios::SmbiosFactory>::instance<CurrentTableFactory>();
+    delete[] smbios::getManufacturerName();
+    try {
+        delete[] smbios::getStructureString(1, 5);  // the product name
+    } catch (const std::exception&) {
+    }
+    smbios::SmbiosFactory::getFactory()->reset();
+    CurrentTableFactory::current = nullptr;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,5 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     smbios::SmbiosTable table(std::move(strategies), false);
     table.installWorkarounds();
     fuzz::exerciseTable(table);
+    querySystem(table);
     return 0;
 }

@@ -1,10 +1,15 @@
 // Fuzz target: an arbitrary byte string taken as an SMBIOS structure table,
-// turned into a token table over an in-memory CMOS. Every token is printed,
-// its string read and, for CMOS tokens, written back and activated, so the
-// checksum observers run as well; AddressSanitizer watches that nothing is
-// read outside a buffer. Calling-interface calls go to the platform's SMI
-// path, which refuses them. The first input byte chooses how much of the
-// table its declared length cuts off.
+// turned into a token table over an in-memory CMOS. The first tokens are
+// printed, their strings read and written back or activated, so the checksum
+// observers run as well; every checksum declaration is also run in verify
+// mode. Calling-interface tokens (0xDA) go to a scripted firmware whose
+// answers come from the input. AddressSanitizer watches that nothing is read
+// outside a buffer.
+//
+// Input: the first byte chooses how much of the table its declared length
+// cuts off (bytes from 0x80 on: that many less 0x80). The cut-off bytes are
+// the firmware's answers, 16 bytes (four 32-bit results) per call, in turn;
+// without them every call is answered "success" with the value 1.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,12 +17,13 @@
 #include <sstream>
 #include <vector>
 
-#include "cmos/cmos_rw.h"
-#include "cmos/cmos_rw_factory.h"
 #include "factory/tfactory.h"
 #include "smbios/smbios_exceptions.h"
+#include "smbios/smbios_factory.h"
 #include "smbios/smbios_table.h"
 #include "smbios/token_table.h"
+#include "tests/unit/cmos/memory_cmos.h"
+#include "tests/unit/smi/smi_fixtures.h"
 
 namespace {
 
@@ -40,44 +46,44 @@ private:
     std::size_t declared_;
 };
 
-// 256 pages of 256 bytes, one per index port value, as the CMOS image file
-// lays them out; offsets past a page wrap inside the whole image.
-class MemoryCmos : public cmos::ICmosRW, public cmos::Suppressable {
+// The table of the current input as the process-wide one (the calling
+// interface finds its command port there), not owned.
+class CurrentTableFactory : public factory::TFactory<smbios::SmbiosFactory> {
 public:
-    MemoryCmos() : bytes_(0x10000, 0x5A) {}
-    std::uint8_t readByte(std::uint32_t indexPort, std::uint32_t, std::uint32_t offset) override {
-        return bytes_[(indexPort * 256u + offset) & 0xFFFFu];
-    }
-    void writeByte(std::uint32_t indexPort, std::uint32_t, std::uint32_t offset, std::uint8_t value) override {
-        bytes_[(indexPort * 256u + offset) & 0xFFFFu] = value;
-        if (!isSuppressed()) notify(nullptr);
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
+    smbios::ISmbiosTable* getSingleton() override { return current; }
+    smbios::ISmbiosTable* makeNew() override { return nullptr; }
+    static inline smbios::ISmbiosTable* current = nullptr;
 };
 
-class MemoryCmosFactory : public factory::TFactory<cmos::CmosRWFactory> {
-public:
-    cmos::ICmosRW* getSingleton() override {
-        if (!product_) product_.reset(makeNew());
-        return product_.get();
+// The firmware's answers: the cut-off bytes, 16 per call, round and round.
+const std::uint8_t* answers = nullptr;
+std::size_t answerBytes = 0;
+std::size_t nextAnswer = 0;
+
+void answerCall(smi_test::FirmwareCall& call) {
+    if (answerBytes < 16) {
+        call.results = {0, 1, 1, 0};
+        return;
     }
-    cmos::ICmosRW* makeNew() override { return new MemoryCmos(); }
+    const std::uint8_t* at = answers + (nextAnswer++ % (answerBytes / 16)) * 16;
+    for (int i = 0; i < 4; ++i) call.results[i] = smi_test::get32(at + 4 * i);
+}
 
-private:
-    std::unique_ptr<cmos::ICmosRW> product_;
-};
-
+// Tokens read and written; of these, the first kTokensPrinted are printed.
+constexpr std::size_t kTokensExercised = 64;
+constexpr std::size_t kTokensPrinted = 8;
+// Writes tell every observer whose range holds a written byte; with more
+// declarations than this the tokens are only read.
 constexpr std::size_t kMaxObserversForWrites = 16;
 
-void exercise(const smbios::IToken& token, bool write) {
-    try {
-        std::ostringstream printed;
-        printed << token;
-    } catch (const smbios::IException&) {
+void exercise(const smbios::IToken& token, bool write, bool print) {
+    if (print) {
+        try {
+            std::ostringstream printed;
+            printed << token;
+        } catch (const smbios::IException&) {
+        }
     }
-    if (token.getTokenClass() == "TokenDA") return;
     try {
         if (token.isString()) {
             std::vector<std::uint8_t> buffer(token.getStringLength() + 1);
@@ -91,6 +97,19 @@ void exercise(const smbios::IToken& token, bool write) {
     }
 }
 
+void verifyDeclarations(smbios::TokenTable& tokens, cmos_test::MemoryCmos& cmos) {
+    const bool verifyOnly = false;
+    std::size_t checked = 0;
+    for (smbios::CmosRWChecksumObserver& observer : tokens.checksumObservers()) {
+        if (checked++ == kMaxObserversForWrites) break;
+        try {
+            observer.update(&cmos, &verifyOnly);
+        } catch (const smbios::IException&) {
+            // Invalid or unmaintainable: either is an answer.
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -98,23 +117,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t delivered = size - 1;
     const std::size_t cut = data[0] < 0x80 ? 0 : data[0] - 0x80u;
     const std::size_t declared = delivered > cut ? delivered - cut : 0;
+    answers = data + 1 + declared;
+    answerBytes = delivered - declared;
+    nextAnswer = 0;
 
-    cmos::CmosRWFactory::getFactory()->reset();
-    factory::TFactory<cmos::CmosRWFactory>::instance<MemoryCmosFactory>();
+    cmos_test::MemoryCmos cmos(0x5A);
+    cmos_test::UsingMemoryCmos usingCmos(cmos);
+    smi_test::ScriptedSmi firmware(answerCall);
     {
         smbios::SmbiosTable::StrategyList strategies;
         strategies.push_back(
             std::make_unique<FuzzInputStrategy>(data + 1, delivered, declared > 0xFFFF ? 0xFFFF : declared));
         smbios::SmbiosTable table(std::move(strategies), false);
         table.installWorkarounds();
-        smbios::TokenTable tokens(table);
-        // Every write still tells every observer; their number is kept small
-        // so that one input with thousands of tokens stays quick.
-        const bool write = tokens.observerCount() <= kMaxObserversForWrites;
-        for (const smbios::IToken& token : tokens) exercise(token, write);
-        auto none = tokens[0xFFFF];
-        (void)none;
+        smbios::SmbiosFactory::getFactory()->reset();
+        CurrentTableFactory::current = &table;
+        factory::TFactory<smbios::SmbiosFactory>::instance<CurrentTableFactory>();
+        try {
+            smbios::TokenTable tokens(table);
+            verifyDeclarations(tokens, cmos);
+            const bool write = tokens.observerCount() <= kMaxObserversForWrites;
+            std::size_t visited = 0;
+            for (const smbios::IToken& token : tokens) {
+                if (visited == kTokensExercised) break;
+                exercise(token, write, visited++ < kTokensPrinted);
+            }
+            auto none = tokens[0xFFFF];
+            (void)none;
+        } catch (const smbios::DataOutOfBounds&) {
+            // A structure refused when first read (see fuzz_walk.h).
+        }
+        smbios::SmbiosFactory::getFactory()->reset();
+        CurrentTableFactory::current = nullptr;
     }
-    cmos::CmosRWFactory::getFactory()->reset();
+    smi_test::ScriptedFirmware::calls.clear();
     return 0;
 }
