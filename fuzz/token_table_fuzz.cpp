@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "factory/tfactory.h"
+#include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_factory.h"
 #include "smbios/smbios_table.h"
@@ -66,7 +67,7 @@ void answerCall(smi_test::FirmwareCall& call) {
         return;
     }
     const std::uint8_t* at = answers + (nextAnswer++ % (answerBytes / 16)) * 16;
-    for (int i = 0; i < 4; ++i) call.results[i] = smi_test::get32(at + 4 * i);
+    for (int i = 0; i < 4; ++i) call.results[i] = layout::read32(at, 16, 4 * static_cast<std::size_t>(i));
 }
 
 // Tokens read and written; of these, the first kTokensPrinted are printed.
