@@ -110,12 +110,12 @@ void verifyCmos(std::ostream& out, bool json) {
         }
         if (json) {
             writer.beginObject();
-            writer.key("indexPort").number(observer.indexPort());
-            writer.key("dataPort").number(observer.dataPort());
-            writer.key("checksumType").number(observer.checksumType());
-            writer.key("start").number(observer.rangeStart());
-            writer.key("end").number(observer.rangeEnd());
-            writer.key("checksumLocation").number(observer.checksumLocation());
+            writer.numbers({{"indexPort", observer.indexPort()},
+                            {"dataPort", observer.dataPort()},
+                            {"checksumType", observer.checksumType()},
+                            {"start", observer.rangeStart()},
+                            {"end", observer.rangeEnd()},
+                            {"checksumLocation", observer.checksumLocation()}});
             writer.key("ok").boolean(error.empty() && observer.refusal().empty());
             if (observer.declaresNoChecksum()) {
                 writer.key("result").value("no checksum declared");

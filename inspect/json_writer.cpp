@@ -51,36 +51,23 @@ void JsonWriter::beforeValue() {
     newLine();
 }
 
-void JsonWriter::open(char bracket) {
+JsonWriter& JsonWriter::open(char bracket) {
     beforeValue();
     out_ << bracket;
     empty_.push_back(true);
+    return *this;
 }
 
-void JsonWriter::close(char bracket) {
+JsonWriter& JsonWriter::close(char bracket) {
     const bool wasEmpty = empty_.back();
     empty_.pop_back();
     if (!wasEmpty) newLine();
     out_ << bracket;
-}
-
-JsonWriter& JsonWriter::beginObject() {
-    open('{');
     return *this;
 }
 
-JsonWriter& JsonWriter::endObject() {
-    close('}');
-    return *this;
-}
-
-JsonWriter& JsonWriter::beginArray() {
-    open('[');
-    return *this;
-}
-
-JsonWriter& JsonWriter::endArray() {
-    close(']');
+JsonWriter& JsonWriter::numbers(std::initializer_list<std::pair<const char*, std::int64_t>> fields) {
+    for (const auto& field : fields) key(field.first).number(field.second);
     return *this;
 }
 

@@ -2,8 +2,10 @@
 #define VELMORA_INSPECT_JSON_WRITER_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hwinspect {
@@ -17,23 +19,25 @@ class JsonWriter {
 public:
     explicit JsonWriter(std::ostream& stream);
 
-    JsonWriter& beginObject();
-    JsonWriter& endObject();
-    JsonWriter& beginArray();
-    JsonWriter& endArray();
+    JsonWriter& beginObject() { return open('{'); }
+    JsonWriter& endObject() { return close('}'); }
+    JsonWriter& beginArray() { return open('['); }
+    JsonWriter& endArray() { return close(']'); }
     // The key of the next value inside an object.
     JsonWriter& key(const std::string& name);
     JsonWriter& value(const std::string& text);
     JsonWriter& value(const char* text);
     JsonWriter& number(std::int64_t value);
     JsonWriter& boolean(bool value);
+    // A key and a number for each pair, in order.
+    JsonWriter& numbers(std::initializer_list<std::pair<const char*, std::int64_t>> fields);
     // Ends the document with a line end.
     void finish();
 
 private:
     void beforeValue();
-    void open(char bracket);
-    void close(char bracket);
+    JsonWriter& open(char bracket);
+    JsonWriter& close(char bracket);
     void newLine();
 
     std::ostream& out_;

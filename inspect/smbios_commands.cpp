@@ -28,9 +28,7 @@ std::string handleText(std::uint16_t handle) {
 
 void writeItemJson(JsonWriter& json, const smbios::ISmbiosItem& item) {
     json.beginObject();
-    json.key("handle").number(item.handle());
-    json.key("type").number(item.type());
-    json.key("length").number(item.length());
+    json.numbers({{"handle", item.handle()}, {"type", item.type()}, {"length", item.length()}});
     json.key("data").value(hexRun(formattedBytes(item)));
     json.key("strings").beginArray();
     for (const std::string& text : itemStrings(item)) json.value(text);
@@ -54,11 +52,11 @@ void showTable(std::ostream& out, bool json) {
     if (json) {
         JsonWriter writer(out);
         writer.beginObject();
-        writer.key("majorVersion").number(entryPoint.majorVersion);
-        writer.key("minorVersion").number(entryPoint.minorVersion);
-        writer.key("tableAddress").number(entryPoint.tableAddress);
-        writer.key("tableLength").number(entryPoint.tableLength);
-        writer.key("structureCount").number(table.structureCount());
+        writer.numbers({{"majorVersion", entryPoint.majorVersion},
+                        {"minorVersion", entryPoint.minorVersion},
+                        {"tableAddress", entryPoint.tableAddress},
+                        {"tableLength", entryPoint.tableLength},
+                        {"structureCount", table.structureCount()}});
         writer.key("structures").beginArray();
         for (auto it = table.begin(); it != table.end(); ++it) writeItemJson(writer, *it);
         writer.endArray();

@@ -87,18 +87,14 @@ bool writeTokenJson(JsonWriter& json, const smbios::IToken& token) {
     json.key("isString").boolean(token.isString());
     CmosTokenPlace place;
     if (cmosPlaceOf(token, place)) {
-        json.key("indexPort").number(place.indexPort);
-        json.key("dataPort").number(place.dataPort);
-        json.key("location").number(place.location);
+        json.numbers({{"indexPort", place.indexPort}, {"dataPort", place.dataPort}, {"location", place.location}});
     }
     if (const auto* smiToken = dynamic_cast<const smbios::ISmiToken*>(&token)) {
         std::uint16_t commandAddress = 0;
         std::uint8_t commandCode = 0;
         std::uint8_t location = 0;
         smiToken->getSmiDetails(&commandAddress, &commandCode, &location);
-        json.key("commandAddress").number(commandAddress);
-        json.key("commandCode").number(commandCode);
-        json.key("location").number(location);
+        json.numbers({{"commandAddress", commandAddress}, {"commandCode", commandCode}, {"location", location}});
     }
     // Calling-interface tokens are listed by their entries, as their printed
     // form is: reading their values raises SMIs, which "token ID" does.
