@@ -9,6 +9,7 @@
 #include "collector/oem_queries.h"
 #include "collector/secure_update.h"
 #include "collector/text.h"
+#include "seam/test_replacement.h"
 #include "smbios/system_info.h"
 
 namespace collector {
@@ -21,7 +22,7 @@ const CollectorSteps kProductSteps = {
     &smbios::getManufacturerName,
 };
 
-const CollectorSteps* activeSteps = &kProductSteps;
+seam::TestReplacement<const CollectorSteps> testSteps;
 
 PMInfo* newEmptyRecord() { return new PMInfo(); }  // value-initialised: all zero, texts null
 
@@ -118,16 +119,12 @@ void collectManufacturer(const CollectorSteps& steps, PMInfo* info) {
 
 const CollectorSteps& productCollectorSteps() { return kProductSteps; }
 
-const CollectorSteps* setCollectorStepsForTesting(const CollectorSteps* steps) {
-    const CollectorSteps* previous = activeSteps != &kProductSteps ? activeSteps : nullptr;
-    activeSteps = steps != nullptr ? steps : &kProductSteps;
-    return previous;
-}
+const CollectorSteps* setCollectorStepsForTesting(const CollectorSteps* steps) { return testSteps.exchange(steps); }
 
 int getPMInfo(int requesterId, PMInfo** out) {
     // Nowhere to put the record: nothing is started that would have to be undone.
     if (out == nullptr) return 1;
-    const CollectorSteps& steps = *activeSteps;
+    const CollectorSteps& steps = testSteps.orElse(kProductSteps);
     beginCommandContext()->requesterId = requesterId;
     PMInfo* info = newEmptyRecord();
     *out = info;
@@ -175,7 +172,7 @@ int freePMInfo(PMInfo* info) {
 }
 
 int getPMStatus() {
-    const CollectorSteps& steps = *activeSteps;
+    const CollectorSteps& steps = testSteps.orElse(kProductSteps);
     beginCommandContext();
     if (!steps.initializeRuxa()) return -1;
     std::printf("RUXA Installation done\n");

@@ -6,6 +6,7 @@
 
 #include "collector/command_context.h"
 #include "collector/system_services.h"
+#include "seam/test_replacement.h"
 
 namespace collector {
 
@@ -27,7 +28,7 @@ constexpr const char* kRepositoryLabel = "SECUPD";
 constexpr const char* kLogRedirection = " 1>2>C:\\pm.log";
 
 const VolumeWait kProductWait = {60, 2000};
-const VolumeWait* activeWait = &kProductWait;
+seam::TestReplacement<const VolumeWait> testWait;
 
 // No staging command may wait for an answer: nobody is there to give one.
 // xcopy asks before it replaces a file that an earlier staging left, unless
@@ -87,11 +88,7 @@ private:
 
 }  // namespace
 
-const VolumeWait* setVolumeWaitForTesting(const VolumeWait* wait) {
-    const VolumeWait* previous = activeWait != &kProductWait ? activeWait : nullptr;
-    activeWait = wait != nullptr ? wait : &kProductWait;
-    return previous;
-}
+const VolumeWait* setVolumeWaitForTesting(const VolumeWait* wait) { return testWait.exchange(wait); }
 
 const char* requesterFolder(int requesterId) {
     if (requesterId < 1 || requesterId > 8) return nullptr;
@@ -137,9 +134,10 @@ bool findVolumeByLabel(const char* label, std::string& mountPoint) {
 }
 
 bool waitForVolume(const char* label, std::string& mountPoint) {
-    for (int attempt = 0; attempt < activeWait->attempts; ++attempt) {
+    const VolumeWait& volumeWait = testWait.orElse(kProductWait);
+    for (int attempt = 0; attempt < volumeWait.attempts; ++attempt) {
         if (findVolumeByLabel(label, mountPoint)) return true;
-        systemServices().sleepMilliseconds(activeWait->intervalMilliseconds);
+        systemServices().sleepMilliseconds(volumeWait.intervalMilliseconds);
         std::fprintf(stderr, "Mount point not found, retrying after 2 seconds\n");
     }
     return false;

@@ -1,17 +1,15 @@
 #include "collector/system_services.h"
 
+#include "seam/test_replacement.h"
+
 namespace collector {
 
 namespace {
-SystemServices* testReplacement = nullptr;
+seam::TestReplacement<SystemServices> replacement;
 }
 
-SystemServices& systemServices() { return testReplacement != nullptr ? *testReplacement : platformSystemServices(); }
+SystemServices& systemServices() { return replacement.orElse(platformSystemServices()); }
 
-SystemServices* setSystemServicesForTesting(SystemServices* fake) {
-    SystemServices* previous = testReplacement;
-    testReplacement = fake;
-    return previous;
-}
+SystemServices* setSystemServicesForTesting(SystemServices* fake) { return replacement.exchange(fake); }
 
 }  // namespace collector

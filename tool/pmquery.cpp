@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "seam/test_replacement.h"
 #include "tool/report.h"
 #include "tool/staging.h"
 
@@ -9,13 +10,13 @@ namespace pmquery {
 
 namespace {
 const CollectorEntryPoints kLibraryEntryPoints = {&::getPMInfo, &::freePMInfo};
-const CollectorEntryPoints* activeCollector = &kLibraryEntryPoints;
+seam::TestReplacement<const CollectorEntryPoints> testCollector;
+
+const CollectorEntryPoints& collectorEntryPoints() { return testCollector.orElse(kLibraryEntryPoints); }
 }  // namespace
 
 const CollectorEntryPoints* setCollectorEntryPointsForTesting(const CollectorEntryPoints* entryPoints) {
-    const CollectorEntryPoints* previous = activeCollector != &kLibraryEntryPoints ? activeCollector : nullptr;
-    activeCollector = entryPoints != nullptr ? entryPoints : &kLibraryEntryPoints;
-    return previous;
+    return testCollector.exchange(entryPoints);
 }
 
 int readPMInfo(const char* argument, PMInfo** out) {
@@ -25,7 +26,7 @@ int readPMInfo(const char* argument, PMInfo** out) {
         std::fprintf(stderr, "sscanf returned %d\n", converted);
         return 0;
     }
-    activeCollector->getPMInfo(static_cast<int>(requesterId), out);
+    collectorEntryPoints().getPMInfo(static_cast<int>(requesterId), out);
     if (*out == nullptr) return 0;
     if ((*out)->brandStatus != PM_BRAND_DEFAULT) stagePMImages(*out);
     return 1;
@@ -43,11 +44,11 @@ int runPMQuery(int argc, char** argv) {
         } else {
             writePMReportToFile(info, argv[2]);
         }
-        activeCollector->freePMInfo(info);
+        collectorEntryPoints().freePMInfo(info);
         return 1;
     }
     std::fprintf(stderr, "Could not read PM information");
-    activeCollector->freePMInfo(info);
+    collectorEntryPoints().freePMInfo(info);
     return 0;
 }
 

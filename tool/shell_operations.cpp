@@ -1,19 +1,17 @@
 #include "tool/shell_operations.h"
 
+#include "seam/test_replacement.h"
+
 namespace pmquery {
 
 ShellOperations& platformShellOperations();  // in the _win / _posix file
 
 namespace {
-ShellOperations* testReplacement = nullptr;
+seam::TestReplacement<ShellOperations> replacement;
 }
 
-ShellOperations& shellOperations() { return testReplacement != nullptr ? *testReplacement : platformShellOperations(); }
+ShellOperations& shellOperations() { return replacement.orElse(platformShellOperations()); }
 
-ShellOperations* setShellOperationsForTesting(ShellOperations* fake) {
-    ShellOperations* previous = testReplacement;
-    testReplacement = fake;
-    return previous;
-}
+ShellOperations* setShellOperationsForTesting(ShellOperations* fake) { return replacement.exchange(fake); }
 
 }  // namespace pmquery

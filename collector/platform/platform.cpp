@@ -1,19 +1,22 @@
 #include "collector/platform/platform.h"
 
+#include "seam/test_replacement.h"
+
 namespace collector {
 
 namespace {
 IPlatformImpl* nativePlatform = nullptr;
-IPlatformImpl* testPlatform = nullptr;
+seam::TestReplacement<IPlatformImpl> testPlatform;
 uint32_t processWait = kProcessWaitMilliseconds;
-}  // namespace
 
-IPlatformImpl* getPlatform() {
-    if (testPlatform != nullptr) return testPlatform;
+IPlatformImpl& native() {
     // Never released: the object lives until the library is unloaded.
     if (nativePlatform == nullptr) nativePlatform = newNativePlatform();
-    return nativePlatform;
+    return *nativePlatform;
 }
+}  // namespace
+
+IPlatformImpl* getPlatform() { return &testPlatform.orElse(native()); }
 
 int platformInstallRuxa() { return getPlatform()->installRuxa(); }
 
@@ -29,11 +32,7 @@ FunctionAddress platformGetProcAddress(LibraryHandle handle, const std::string& 
 
 uint32_t processWaitMilliseconds() { return processWait; }
 
-IPlatformImpl* setPlatformForTesting(IPlatformImpl* platform) {
-    IPlatformImpl* previous = testPlatform;
-    testPlatform = platform;
-    return previous;
-}
+IPlatformImpl* setPlatformForTesting(IPlatformImpl* platform) { return testPlatform.exchange(platform); }
 
 uint32_t setProcessWaitForTesting(uint32_t milliseconds) {
     const uint32_t previous = processWait;
