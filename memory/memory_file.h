@@ -14,13 +14,9 @@ class MemoryFile : public IMemory {
 public:
     // Throws AccessError when the name is empty or the file cannot be opened.
     explicit MemoryFile(const std::string& fileName);
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
     ~MemoryFile() override;
 
-    std::uint8_t readByte(std::uint64_t offset) override;
-    void writeByte(std::uint64_t offset, std::uint8_t value) override;
-    void readBlock(std::uint8_t* buffer, std::uint64_t offset, std::uint32_t length) override;
+    VELMORA_MEMORY_OVERRIDES
 
 private:
     void seek(std::uint64_t offset);

@@ -11,20 +11,16 @@ namespace memory {
 // The running machine's physical memory, read through the operating system.
 // Windows: the firmware-table interface where the system has it, else the
 // physical-memory section, else the kernel debugger's read service.
-// Linux: /dev/mem. Writing is not supported on either.
+// Linux: /dev/mem. Writing is not supported on either: writeByte always
+// throws smbios::NotImplemented.
 class MemoryOsSpecific : public IMemory {
 public:
     // `fileName` is accepted for symmetry with MemoryFile and not used.
     // Failing to reach physical memory is not an error here; reads report it.
     explicit MemoryOsSpecific(const std::string& fileName);
-    MemoryOsSpecific(const MemoryOsSpecific&) = delete;
-    MemoryOsSpecific& operator=(const MemoryOsSpecific&) = delete;
     ~MemoryOsSpecific() override;
 
-    std::uint8_t readByte(std::uint64_t offset) override;
-    // Always throws smbios::NotImplemented.
-    void writeByte(std::uint64_t offset, std::uint8_t value) override;
-    void readBlock(std::uint8_t* buffer, std::uint64_t offset, std::uint32_t length) override;
+    VELMORA_MEMORY_OVERRIDES
 
 private:
     // The opened handle of physical memory, defined by the platform's source.

@@ -35,9 +35,7 @@ public:
     void activate() const override;
     bool isString() const override;
     bool isBool() const override;
-    unsigned int getStringLength() const override;
-    std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override;
-    void setString(const std::uint8_t* bytes, std::size_t length) const override;
+    VELMORA_TOKEN_STRING_OVERRIDES
 
     void getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const override;
 
@@ -70,14 +68,11 @@ public:
     CmosTokenD5(const ISmbiosItem& item, cmos::ICmosRW* accessor, std::vector<CmosRWChecksumObserver>& observers);
     ~CmosTokenD5() override;
 
-    unsigned int getStringLength() const override;
-    std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override;
-    void setString(const std::uint8_t* bytes, std::size_t length) const override;
+    VELMORA_TOKEN_STRING_OVERRIDES
 
     void getCMOSDetails(std::uint16_t* indexPort, std::uint16_t* dataPort, std::uint8_t* location) const override;
 
-    bool tryPassword(const std::string& password) override;
-    int getPasswordProperty() const override;
+    VELMORA_PROTECTED_TOKEN_OVERRIDES
 
 protected:
     // For a structure type built on this one, named `tokenClass`.

@@ -12,7 +12,12 @@ namespace smbios {
 
 // A token of a calling-interface token structure (type 0xDA): read and
 // changed through calling-interface calls. Its value is 16 bits; as a bit
-// it is active when the firmware reports the entry's value.
+// it is active when the firmware reports the entry's value. It is both a bit
+// and a 2-byte string: getString gives the value, low byte first, into a
+// buffer of at least 2 bytes (a smaller one is left alone); setString sends
+// the first two bytes as the value, low byte first, missing bytes counting as
+// zero. The password is kept for calls the firmware refuses without the
+// setup password.
 class SmiTokenDA : public StructureToken, public ISmiToken, public IProtectedToken {
 public:
     static constexpr std::size_t kEntrySize = layout::calling_interface_structure::kEntrySize;
@@ -21,22 +26,14 @@ public:
     SmiTokenDA(const ISmbiosItem& item, const std::uint8_t entry[kEntrySize]);
     ~SmiTokenDA() override;
 
-    // Both a bit and a 2-byte string.
     bool isBool() const override;
     bool isActive() const override;
     void activate() const override;
-    unsigned int getStringLength() const override;
-    // The value, low byte first, into `buffer` when it holds at least 2
-    // bytes; a smaller buffer is left alone.
-    std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override;
-    // Sends the first two bytes as the value, low byte first; missing bytes count as zero.
-    void setString(const std::uint8_t* bytes, std::size_t length) const override;
+    VELMORA_TOKEN_STRING_OVERRIDES
 
     void getSmiDetails(std::uint16_t* commandAddress, std::uint8_t* commandCode, std::uint8_t* location) const override;
 
-    // Kept for calls the firmware refuses without the setup password.
-    bool tryPassword(const std::string& password) override;
-    int getPasswordProperty() const override;
+    VELMORA_PROTECTED_TOKEN_OVERRIDES
 
 private:
     void printFields(std::ostream& stream) const override;

@@ -34,6 +34,12 @@ public:
 
 std::ostream& operator<<(std::ostream& stream, const IToken& token);
 
+// The declarations of IToken's string operations, for each token class.
+#define VELMORA_TOKEN_STRING_OVERRIDES                                                               \
+  unsigned int getStringLength() const override;                                                     \
+  std::string getString(std::uint8_t* buffer = nullptr, unsigned int bufferSize = 0) const override; \
+  void setString(const std::uint8_t* bytes, std::size_t length) const override;
+
 // A token kept in CMOS behind an index/data port pair.
 class ICmosToken {
 public:
@@ -58,6 +64,11 @@ public:
     virtual bool tryPassword(const std::string& password) = 0;
     virtual int getPasswordProperty() const = 0;
 };
+
+// The declarations of IProtectedToken's operations, for its token classes.
+#define VELMORA_PROTECTED_TOKEN_OVERRIDES                 \
+  bool tryPassword(const std::string& password) override; \
+  int getPasswordProperty() const override;
 
 }  // namespace smbios
 

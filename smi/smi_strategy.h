@@ -23,24 +23,29 @@ public:
     virtual int finish() = 0;
 };
 
+// The declarations of every SmiStrategy operation, for its implementations.
+#define VELMORA_SMI_STRATEGY_OVERRIDES                                       \
+  void lock() override;                                                      \
+  void setSize(std::size_t size) override;                                   \
+  std::uint32_t getPhysicalBufferBaseAddress() override;                     \
+  void addInputBuffer(const std::uint8_t* bytes, std::size_t size) override; \
+  void execute() override;                                                   \
+  void getResultBuffer(std::uint8_t* bytes, std::size_t size) override;      \
+  int finish() override;
+
 // Raising an SMI needs a physically contiguous buffer and access to the
 // command port; this library does not provide that on any platform, so every
 // operation throws NotImplemented with a message naming the platform.
 class SmiArchStrategy : public SmiStrategy {
 public:
     ~SmiArchStrategy() override;
-    void lock() override;
-    void setSize(std::size_t size) override;
-    std::uint32_t getPhysicalBufferBaseAddress() override;
-    void addInputBuffer(const std::uint8_t* bytes, std::size_t size) override;
-    void execute() override;
-    void getResultBuffer(std::uint8_t* bytes, std::size_t size) override;
-    int finish() override;
+    VELMORA_SMI_STRATEGY_OVERRIDES
 };
 
 // The firmware's stand-in for tests: the request image is written to a file
 // (created or emptied when the strategy is made) and read back as the answer,
-// so the file shows exactly what a call sent.
+// so the file shows exactly what a call sent. getResultBuffer leaves the
+// bytes the file does not hold as they were.
 class SmiMockStrategy : public SmiStrategy {
 public:
     // What getPhysicalBufferBaseAddress() reports.
@@ -50,14 +55,7 @@ public:
     explicit SmiMockStrategy(const std::string& fileName);
     ~SmiMockStrategy() override;
 
-    void lock() override;
-    void setSize(std::size_t size) override;
-    std::uint32_t getPhysicalBufferBaseAddress() override;
-    void addInputBuffer(const std::uint8_t* bytes, std::size_t size) override;
-    void execute() override;
-    // Bytes the file does not hold are left as they were.
-    void getResultBuffer(std::uint8_t* bytes, std::size_t size) override;
-    int finish() override;
+    VELMORA_SMI_STRATEGY_OVERRIDES
 
 private:
     std::string fileName_;

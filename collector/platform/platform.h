@@ -45,6 +45,19 @@ protected:
     ~IPlatformImpl() = default;
 };
 
+// The declarations of every IPlatformImpl operation, for the class of each
+// operating system: one list to keep in step with the interface.
+#define VELMORA_PLATFORM_OVERRIDES                                                        \
+  int installRuxa() override;                                                             \
+  int uninstallRuxa() override;                                                           \
+  LibraryHandle loadLibrary(const std::string& fileName) override;                        \
+  void freeLibrary(LibraryHandle handle) override;                                        \
+  FunctionAddress getProcAddress(LibraryHandle handle, const std::string& name) override; \
+  int runProcess(const std::string& commandLine, bool show) override;                     \
+  void sleep(int32_t seconds) override;                                                   \
+  std::string getCurrentDirectory() override;                                             \
+  std::vector<std::string> listDirectory(const std::string& directory) override;
+
 // The process-wide platform object, created on first use.
 IPlatformImpl* getPlatform();
 

@@ -9,15 +9,7 @@ namespace collector {
 // process-wide ruxaWasPresent.
 class CWindowsImpl : public IPlatformImpl {
 public:
-    int installRuxa() override;
-    int uninstallRuxa() override;
-    LibraryHandle loadLibrary(const std::string& fileName) override;
-    void freeLibrary(LibraryHandle handle) override;
-    FunctionAddress getProcAddress(LibraryHandle handle, const std::string& name) override;
-    int runProcess(const std::string& commandLine, bool show) override;
-    void sleep(int32_t seconds) override;
-    std::string getCurrentDirectory() override;
-    std::vector<std::string> listDirectory(const std::string& directory) override;
+    VELMORA_PLATFORM_OVERRIDES
 
     // True when the agent's registry value holds a non-empty text.
     bool isRuxaInstalled();
