@@ -12,6 +12,7 @@ namespace layout {
 
 namespace structure_header {
 constexpr std::size_t kType = 0, kLength = 1, kHandle = 2;
+constexpr std::size_t kSize = 4;  // where the formatted area goes on
 }  // namespace structure_header
 
 constexpr std::uint16_t kEndOfTokenEntries = 0xFFFF;

@@ -31,7 +31,18 @@ using Bytes = std::vector<std::uint8_t>;
 // The length byte covers the header and `formatted`; `lengthOverride` >= 0
 // writes another value into it.
 inline Bytes structure(std::uint8_t type, std::uint16_t handle, const Bytes& formatted,
-                       const std::vector<std::string>& strings = {}, int lengthOverride = -1) {
+                       const std::vector<std::string>& strings = {}, int lengthOverride = -1);
+
+// A structure whose fields a builder placed in `whole` at their layout/
+// offsets, which count from the structure's start: the header is set here,
+// over the first layout::structure_header::kSize bytes.
+inline Bytes laidOut(std::uint8_t type, std::uint16_t handle, const Bytes& whole) {
+    const auto formatted = whole.begin() + static_cast<std::ptrdiff_t>(layout::structure_header::kSize);
+    return structure(type, handle, Bytes(formatted, whole.end()));
+}
+
+inline Bytes structure(std::uint8_t type, std::uint16_t handle, const Bytes& formatted,
+                       const std::vector<std::string>& strings, int lengthOverride) {
     Bytes bytes = {type, static_cast<std::uint8_t>(lengthOverride >= 0 ? lengthOverride : 4 + formatted.size()), 0, 0};
     layout::write16(bytes, layout::structure_header::kHandle, handle);
     bytes.insert(bytes.end(), formatted.begin(), formatted.end());

@@ -17,11 +17,7 @@
 
 namespace {
 
-using smbios_test::Bytes;
-using smbios_test::endOfTable;
-using smbios_test::join;
-using smbios_test::structure;
-using smbios_test::tableOf;
+using namespace smbios_test;  // the table builders
 
 // The types the walk visits, through the const iterators.
 std::vector<int> typesIn(const smbios::ISmbiosTable& table, int type = -1) {

@@ -15,11 +15,7 @@
 
 namespace {
 
-using smbios_test::Bytes;
-using smbios_test::endOfTable;
-using smbios_test::join;
-using smbios_test::structure;
-using smbios_test::tableOf;
+using namespace smbios_test;  // the table builders
 
 // The maker's structure carrying the system identifier: byte 6, and the
 // 16-bit form at offset 8 (low byte first).

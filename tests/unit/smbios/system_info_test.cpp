@@ -12,13 +12,7 @@
 
 namespace {
 
-using smbios_test::Bytes;
-using smbios_test::endOfTable;
-using smbios_test::ImageFactories;
-using smbios_test::join;
-using smbios_test::SmbiosImage;
-using smbios_test::structure;
-using smbios_test::systemInformation;
+using namespace smbios_test;  // the table builders
 
 struct Owned {
     explicit Owned(char* value) : text(value) {}

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cmos/cmos_rw_factory.h"
+#include "layout/cmos_token_structures.h"
+#include "layout/little_endian.h"
 #include "smbios/token_table_factory.h"
 #include "smi/smi_factory.h"
 #include "tests/unit/smbios/smbios_fixtures.h"
@@ -21,7 +23,6 @@
 namespace token_test {
 
 using smbios_test::Bytes;
-using smi_test::put16;
 
 struct D4Entry {
     std::uint16_t id;
@@ -37,21 +38,38 @@ struct ChecksumDeclaration {
     std::uint8_t location = 0;
 };
 
+// Where a structure keeps the four bytes of a checksum declaration.
+struct ChecksumOffsets {
+    std::size_t type, start, end, location;
+};
+
+inline void putChecksum(Bytes& whole, const ChecksumOffsets& at, const ChecksumDeclaration& checksum) {
+    whole.at(at.type) = checksum.type;
+    whole.at(at.start) = checksum.start;
+    whole.at(at.end) = checksum.end;
+    whole.at(at.location) = checksum.location;
+}
+
 // A CMOS token structure (type 0xD4) with its entries and, unless
 // `terminated` is false, the closing 0xFFFF entry.
 inline Bytes cmosTokenStructure(std::uint16_t handle, std::uint16_t indexPort, std::uint16_t dataPort,
                                 ChecksumDeclaration checksum, const std::vector<D4Entry>& entries,
                                 bool terminated = true) {
-    Bytes formatted;
-    put16(formatted, indexPort);
-    put16(formatted, dataPort);
-    formatted.insert(formatted.end(), {checksum.type, checksum.start, checksum.end, checksum.location});
+    namespace d4 = layout::cmos_token_structure;
+    Bytes whole(d4::kFirstEntry + (entries.size() + (terminated ? 1 : 0)) * d4::kEntrySize);
+    layout::write16(whole, d4::kIndexPort, indexPort);
+    layout::write16(whole, d4::kDataPort, dataPort);
+    putChecksum(whole, {d4::kChecksumType, d4::kChecksumStart, d4::kChecksumEnd, d4::kChecksumLocation}, checksum);
+    std::size_t at = d4::kFirstEntry;
     for (const D4Entry& entry : entries) {
-        put16(formatted, entry.id);
-        formatted.insert(formatted.end(), {entry.location, entry.andMask, entry.orMask});
+        layout::write16(whole, at + d4::kEntryId, entry.id);
+        whole[at + d4::kEntryLocation] = entry.location;
+        whole[at + d4::kEntryAndMask] = entry.andMask;
+        whole[at + d4::kEntryOrMask] = entry.orMask;
+        at += d4::kEntrySize;
     }
-    if (terminated) formatted.insert(formatted.end(), {0xFF, 0xFF, 0, 0, 0});
-    return smbios_test::structure(0xD4, handle, formatted);
+    if (terminated) layout::write16(whole, at + d4::kEntryId, layout::kEndOfTokenEntries);
+    return smbios_test::laidOut(d4::kType, handle, whole);
 }
 
 struct ProtectedString {
@@ -71,17 +89,23 @@ struct ProtectedString {
 
 // A protected string structure, type 0xD5 or (with the second checksum) 0xD6.
 inline Bytes protectedStringStructure(const ProtectedString& s) {
-    Bytes formatted;
-    put16(formatted, s.id);
-    formatted.insert(formatted.end(), {s.length, s.passwordProperty});
-    put16(formatted, s.encoding);
-    put16(formatted, s.indexPort);
-    put16(formatted, s.dataPort);
-    formatted.insert(formatted.end(), {s.checksumType, s.location, s.checksumLocation});
-    if (s.type == 0xD6) {
-        formatted.insert(formatted.end(), {s.second.type, s.second.start, s.second.end, s.second.location});
+    namespace d5 = layout::protected_string_structure;
+    namespace d6 = layout::protected_string_with_checksum_structure;
+    const bool withSecond = s.type == d6::kType;
+    Bytes whole(withSecond ? d6::kLength : d5::kLength);
+    layout::write16(whole, d5::kTokenId, s.id);
+    whole[d5::kStringLength] = s.length;
+    whole[d5::kPasswordProperty] = s.passwordProperty;
+    layout::write16(whole, d5::kEncoding, s.encoding);
+    layout::write16(whole, d5::kIndexPort, s.indexPort);
+    layout::write16(whole, d5::kDataPort, s.dataPort);
+    whole[d5::kChecksumType] = s.checksumType;
+    whole[d5::kLocation] = s.location;
+    whole[d5::kChecksumLocation] = s.checksumLocation;
+    if (withSecond) {
+        putChecksum(whole, {d6::kChecksumType, d6::kChecksumStart, d6::kChecksumEnd, d6::kChecksumLocation}, s.second);
     }
-    return smbios_test::structure(s.type, s.handle, formatted);
+    return smbios_test::laidOut(s.type, s.handle, whole);
 }
 
 // Token tests take a 64 KiB image behind the CMOS factory:

@@ -14,6 +14,7 @@
 
 #include "factory/tfactory.h"
 #include "layout/calling_interface_buffer.h"
+#include "layout/calling_interface_structure.h"
 #include "layout/little_endian.h"
 #include "smbios/smbios_factory.h"
 #include "smi/calling_interface_smi.h"
@@ -24,11 +25,6 @@
 namespace smi_test {
 
 using smbios_test::Bytes;
-
-inline void put16(Bytes& bytes, std::uint16_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(value));
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
 
 struct DaEntry {
     std::uint16_t id;
@@ -41,17 +37,20 @@ struct DaEntry {
 // 0xFFFF entry.
 inline Bytes callingInterfaceStructure(std::uint16_t handle, std::uint16_t address, std::uint8_t code,
                                        const std::vector<DaEntry>& entries, bool terminated = true) {
-    Bytes formatted;
-    put16(formatted, address);
-    formatted.push_back(code);
-    formatted.insert(formatted.end(), {0x0F, 0x00, 0x00, 0x00});  // offsets 7..10
+    namespace da = layout::calling_interface_structure;
+    Bytes whole(da::kFirstEntry + (entries.size() + (terminated ? 1 : 0)) * da::kEntrySize);
+    layout::write16(whole, da::kCommandAddress, address);
+    whole[da::kCommandCode] = code;
+    whole[da::kCommandHeaderLength] = 0x0F;  // the reserved bytes up to the first entry, as firmware has them
+    std::size_t at = da::kFirstEntry;
     for (const DaEntry& entry : entries) {
-        put16(formatted, entry.id);
-        put16(formatted, entry.location);
-        put16(formatted, entry.value);
+        layout::write16(whole, at + da::kEntryId, entry.id);
+        layout::write16(whole, at + da::kEntryLocation, entry.location);
+        layout::write16(whole, at + da::kEntryValue, entry.value);
+        at += da::kEntrySize;
     }
-    if (terminated) formatted.insert(formatted.end(), {0xFF, 0xFF, 0, 0, 0, 0});
-    return smbios_test::structure(0xDA, handle, formatted);
+    if (terminated) layout::write16(whole, at + da::kEntryId, layout::kEndOfTokenEntries);
+    return smbios_test::laidOut(da::kType, handle, whole);
 }
 
 // SmbiosFactory whose table is built from `bytes` (set before first use).
