@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "collector/bridge/bridge_interface.h"
+#include "layout/little_endian.h"
 
 namespace sim {
 
@@ -275,8 +276,7 @@ uint8_t* VEXBMC_CALL VEXBMCOEMVesulGetSecureUpdatePmData(int32_t channel, int32_
                        sim::joined({std::to_string(channel), std::to_string(requester), std::to_string(kind),
                                     std::to_string(reserved1), std::to_string(reserved2), std::to_string(timeout),
                                     sim::address(length, "&length"), sim::address(status, "&status")}),
-                       {0x00, 0x00, static_cast<uint8_t>(handle & 0xff), static_cast<uint8_t>(handle >> 8)}, length,
-                       status);
+                       {0x00, 0x00, layout::byteOf(handle, 0), layout::byteOf(handle, 1)}, length, status);
 }
 
 uint8_t* VEXBMC_CALL VEXBMCOEMVesulEndSecureUpdate(int32_t channel, int32_t requester, int32_t reserved,
