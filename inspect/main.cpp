@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,7 +9,14 @@
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    errno = 0;
     const int status = hwinspect::run(args, std::cout, std::cerr);
     std::cout.flush();
-    return std::cout.good() || status != hwinspect::kExitOk ? status : hwinspect::kExitFailure;
+    if (std::cout.good()) return status;
+    // What was asked for did not reach its reader: a failure, and it says so.
+    const int writeError = errno;
+    std::cerr << "hwinspect: could not write to standard output";
+    if (writeError != 0) std::cerr << ": " << std::strerror(writeError);
+    std::cerr << "\n";
+    return status != hwinspect::kExitOk ? status : hwinspect::kExitFailure;
 }

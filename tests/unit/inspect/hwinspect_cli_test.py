@@ -788,6 +788,14 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(answer(self, "table", "-h"), text)
         self.assertRegex(answer(self, "--version"), rb"^hwinspect \d+\.\d+\.\d+\n$")
 
+    def test_output_that_cannot_be_written_is_a_failure_with_its_reason(self):
+        if OPTIONS.runner or not os.path.exists("/dev/full"):
+            self.skipTest("needs a native run and /dev/full")
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run([OPTIONS.program, "--help"], stdout=full, stderr=subprocess.PIPE, timeout=120)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"hwinspect: could not write to standard output", done.stderr)
+
     def test_a_handle_not_in_the_table_is_an_error(self):
         table = structure(1, 1, bytes([1]) + bytes(0x17), [b"Maker"]) + structure(127, 2, b"")
         path = os.path.join(Work.folder("handles"), "t.bin")
