@@ -10,17 +10,18 @@
 // 5 bytes (type, bank, start, end, location); every 4 bytes after them are
 // one write (kind, three arguments), up to 64 writes.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "cmos/checksum_types.h"
+#include "fuzz/fuzz_cmos.h"
 #include "smbios/cmos_exceptions.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smbios_table.h"
 #include "smbios/token_table.h"
-#include "tests/unit/cmos/memory_cmos.h"
 #include "tests/unit/smbios/token_fixtures.h"
 
 namespace {
@@ -95,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         declared.push_back({d[0], d[2], d[3], d[4], kPorts[d[1] & 1]});
     }
 
-    cmos_test::MemoryCmos cmos(0);
+    cmos_test::MemoryCmos& cmos = fuzz::freshCmos(0);
     for (std::size_t i = kWatchedFrom; i < kWatchedTo; ++i)
         cmos.bytes[i] = static_cast<std::uint8_t>(i * 37 + (i >> 8));
     cmos_test::UsingMemoryCmos using_(cmos);
@@ -120,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t writes = std::min((size - 1 - 5 * count) / 4, kMaxWrites);
     const std::uint8_t* const firstWrite = data + 1 + 5 * count;
     for (const std::uint8_t* op = firstWrite; op < firstWrite + 4 * writes; op += 4) {
-        const std::vector<std::uint8_t> before(cmos.bytes.begin() + kWatchedFrom, cmos.bytes.begin() + kWatchedTo);
+        std::array<std::uint8_t, kWatchedTo - kWatchedFrom> before;
+        std::copy(cmos.bytes.begin() + kWatchedFrom, cmos.bytes.begin() + kWatchedTo, before.begin());
         std::vector<std::pair<int, int>> written;
         const int port = kPorts[op[1] & 1];
         const std::size_t structure = op[1] % count;
