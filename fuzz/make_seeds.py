@@ -260,6 +260,21 @@ def entry_point_of(dump):
     return dump[:0x18], struct.unpack_from("<I", dump, 0x0C)[0]
 
 
+def first_of_type(table, kind):
+    """The offset of the first structure of the type, or None."""
+    at = 0
+    while at + 4 <= len(table):
+        if table[at] == kind:
+            return at
+        end = at + max(table[at + 1], 4)
+        while end + 1 < len(table) and table[end:end + 2] != b"\0\0":
+            end += 1
+        if table[at] == 127:
+            break
+        at = end + 2
+    return None
+
+
 def from_dumps(folder):
     seeds = {}
     put = lambda target, name, data: seeds.setdefault(target, {}).__setitem__(name, data)
@@ -278,6 +293,10 @@ def from_dumps(folder):
         put("smbios_platform_data", name + "-raw", b"\0" + raw)
         put("smbios_platform_data", name + "-sysfs", bytes([1, len(anchor)]) + anchor + table)
         put("smbios_platform_data", name + "-fetch", bytes([2, 0, 0]) + raw)
+        put("raw_smbios_fetch", name, struct.pack("<II", len(raw), len(raw)) + raw)
+        system = first_of_type(table, 1)
+        if system is not None:
+            put("system_manufacturer", name, table[system + 1:])
         if dump[:4] == b"_SM_":
             # The entry point at E0010h, its table right behind it.
             moved = bytearray(dump)
