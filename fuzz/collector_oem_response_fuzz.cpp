@@ -46,7 +46,6 @@ collector::FunctionAddress everyQuery(const std::string&) {
 }
 
 bool startAgent() { return true; }
-void stopAgent() {}
 int stagedLocation(char** dataLocation, char**) {
     *dataLocation = new char[8]();
     std::memcpy(*dataLocation, "C:\\PM", 5);
@@ -54,15 +53,7 @@ int stagedLocation(char** dataLocation, char**) {
 }
 char* noManufacturer() { return nullptr; }
 
-const collector::CollectorSteps kFlowSteps = {
-    &startAgent,
-    &stopAgent,
-    &collector::queryPMStatus,
-    &collector::queryBrandName,
-    &collector::queryDefaultBrandName,
-    &stagedLocation,
-    &noManufacturer,
-};
+const collector::CollectorSteps kFlowSteps = fuzz::queryingSteps(&startAgent, &stagedLocation, &noManufacturer);
 
 void runFlow(int requesterId) {
     collector::setCollectorStepsForTesting(&kFlowSteps);

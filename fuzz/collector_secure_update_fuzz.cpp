@@ -25,7 +25,6 @@
 #include <string>
 
 #include "collector/bridge/bridge_interface.h"
-#include "collector/oem_queries.h"
 #include "collector/pm_collector.h"
 #include "collector/pminfo.h"
 #include "collector/repository_copy.h"
@@ -111,7 +110,6 @@ collector::FunctionAddress resolve(const std::string& name) {
 
 bool agentStarts = true;
 bool startAgent() { return agentStarts; }
-void stopAgent() {}
 bool manufacturerKnown = false;
 char* manufacturer() {
     if (!manufacturerKnown) return nullptr;
@@ -120,15 +118,8 @@ char* manufacturer() {
     return name;
 }
 
-const collector::CollectorSteps kFlowSteps = {
-    &startAgent,
-    &stopAgent,
-    &collector::queryPMStatus,
-    &collector::queryBrandName,
-    &collector::queryDefaultBrandName,
-    &collector::retrieveSecureUpdateData,
-    &manufacturer,
-};
+const collector::CollectorSteps kFlowSteps = fuzz::queryingSteps(&startAgent, &collector::retrieveSecureUpdateData,
+                                                                 &manufacturer);
 
 // Two searches for the repository volume, no waiting between them.
 const collector::VolumeWait kShortWait = {2, 0};

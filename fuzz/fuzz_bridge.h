@@ -13,6 +13,8 @@
 
 #include "collector/agent_lifecycle.h"
 #include "collector/bridge/bridge_interface.h"
+#include "collector/oem_queries.h"
+#include "collector/pm_collector.h"
 #include "collector/platform/platform.h"
 
 namespace fuzz {
@@ -57,6 +59,20 @@ inline std::int32_t bridgeStatus(std::uint8_t selector) {
         -7,
     };
     return kStatuses[selector % (sizeof kStatuses / sizeof kStatuses[0])];
+}
+
+// The collection flow's steps over the real controller queries: the agent
+// starts as `startAgent` says and stops at once; the secure update and the
+// manufacturer are the ones given.
+inline collector::CollectorSteps queryingSteps(bool (*startAgent)(), int (*retrieveSecureUpdateData)(char**, char**),
+                                               char* (*getManufacturerName)()) {
+    return {startAgent,
+            [] {},
+            &collector::queryPMStatus,
+            &collector::queryBrandName,
+            &collector::queryDefaultBrandName,
+            retrieveSecureUpdateData,
+            getManufacturerName};
 }
 
 // The platform in use and the bridge library loaded, for the life of the object.
