@@ -23,6 +23,7 @@
 #include "collector/pm_collector.h"
 #include "collector/pminfo.h"
 #include "fuzz/fuzz_bridge.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
 

@@ -31,6 +31,7 @@
 #include "collector/secure_update.h"
 #include "collector/system_services.h"
 #include "fuzz/fuzz_bridge.h"
+#include "fuzz/fuzz_files.h"
 #include "layout/bridge_command_block.h"
 #include "layout/little_endian.h"
 #include "tests/unit/collector/fake_system_services.h"

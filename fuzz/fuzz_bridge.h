@@ -2,12 +2,11 @@
 #define VELMORA_FUZZ_FUZZ_BRIDGE_H
 
 // The collector's bridge library as fuzz functions: a platform stand-in that
-// binds exports by name the way the collector binds the real library, and a
-// quiet standard error for the collector's progress lines (a fuzzer would
-// print millions).
+// binds exports by name the way the collector binds the real library. The
+// collector's progress lines go to standard error: a target quiets it
+// (fuzz_files.h).
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -89,18 +88,6 @@ public:
     BoundBridge(const BoundBridge&) = delete;
     BoundBridge& operator=(const BoundBridge&) = delete;
 };
-
-// Standard error goes to the null device from the first call on. Only the
-// product's own lines: the sanitizers and the fuzzer write to the
-// descriptor, not through this stream.
-inline void quietStandardError() {
-    static const bool quiet = [] {
-        std::FILE* null = std::fopen("/dev/null", "w");
-        if (null != nullptr) stderr = null;
-        return null != nullptr;
-    }();
-    (void)quiet;
-}
 
 }  // namespace fuzz
 
