@@ -132,25 +132,21 @@ void CmosChecksumSet::refuseSingly() {
 
 // Two different checksums stored in the same bytes overwrite each other.
 void CmosChecksumSet::refuseLocationConflicts() {
-    // The maintainable members stored in each byte of each bank.
-    std::map<int, std::array<std::vector<std::size_t>, kBankSize>> stored;
-    for (std::size_t member = 0; member < members_.size(); ++member) {
-        if (!maintainable(member)) continue;
-        const Member& m = members_[member];
-        for (int i = 0; i < m.width; ++i) {
-            stored[m.declared.indexPort][static_cast<std::size_t>(m.declared.location + i)].push_back(member);
-        }
-    }
+    // Each member's bytes in turn, lowest first, against every other
+    // maintainable member stored in that byte of the same bank.
     std::vector<std::string> found(members_.size());
-    for (const auto& bank : stored) {
-        for (const std::vector<std::size_t>& sharing : bank.second) {
-            for (const std::size_t a : sharing) {
-                for (const std::size_t b : sharing) {
-                    if (a == b || !found[a].empty() || sameChecksum(members_[a].declared, members_[b].declared)) {
-                        continue;
-                    }
-                    found[a] = "its location overlaps that of " + nameOf(b);
-                }
+    for (std::size_t a = 0; a < members_.size(); ++a) {
+        if (!maintainable(a)) continue;
+        const Member& m = members_[a];
+        for (int i = 0; i < m.width && found[a].empty(); ++i) {
+            const int offset = m.declared.location + i;
+            for (std::size_t b = 0; b < members_.size(); ++b) {
+                const Member& other = members_[b];
+                if (b == a || !maintainable(b) || other.declared.indexPort != m.declared.indexPort) continue;
+                if (offset < other.declared.location || offset >= other.declared.location + other.width) continue;
+                if (sameChecksum(m.declared, other.declared)) continue;
+                found[a] = "its location overlaps that of " + nameOf(b);
+                break;
             }
         }
     }
@@ -159,24 +155,17 @@ void CmosChecksumSet::refuseLocationConflicts() {
     }
 }
 
-void CmosChecksumSet::indexRanges() {
-    ranges_.clear();
-    for (std::size_t member = 0; member < members_.size(); ++member) {
-        if (!maintainable(member)) continue;
-        const ChecksumDeclaration& d = members_[member].declared;
-        auto& bank = ranges_[d.indexPort];
-        for (int offset = d.start; offset <= d.end; ++offset) bank[static_cast<std::size_t>(offset)].push_back(member);
-    }
-}
-
 std::vector<std::size_t> CmosChecksumSet::dependents(std::size_t member) const {
+    // A scan of the members: there are a few dozen at most, and an index of
+    // the ranges byte by byte would cost an allocation per byte.
     std::vector<std::size_t> found;
     const Member& m = members_[member];
-    const auto bank = ranges_.find(m.declared.indexPort);
-    if (bank == ranges_.end()) return found;
     for (int i = 0; i < m.width; ++i) {
-        for (const std::size_t other : bank->second[static_cast<std::size_t>(m.declared.location + i)]) {
-            if (other != member && maintainable(other) && std::find(found.begin(), found.end(), other) == found.end()) {
+        const int offset = m.declared.location + i;
+        for (std::size_t other = 0; other < members_.size(); ++other) {
+            const ChecksumDeclaration& d = members_[other].declared;
+            if (other == member || d.indexPort != m.declared.indexPort || offset < d.start || offset > d.end) continue;
+            if (maintainable(other) && std::find(found.begin(), found.end(), other) == found.end()) {
                 found.push_back(other);
             }
         }
@@ -187,7 +176,6 @@ std::vector<std::size_t> CmosChecksumSet::dependents(std::size_t member) const {
 // Strongly connected components of the dependencies between maintainable
 // checksums, without recursion; each one of more than one member is a cycle.
 void CmosChecksumSet::refuseCycles() {
-    indexRanges();
     const std::size_t count = members_.size();
     std::vector<int> index(count, -1), low(count, 0);
     std::vector<bool> onStack(count, false);

@@ -102,13 +102,11 @@ private:
     // range, marking the rewritten bytes; false when it matched.
     static bool repair(const Member& m, cmos::ICmosRW* written, Marks& changed);
 
-    void indexRanges();
+    // The maintainable checksums whose range holds the member's location.
     std::vector<std::size_t> dependents(std::size_t member) const;
 
     std::vector<Member> members_;
     std::vector<std::size_t> order_;
-    // Per bank and offset, the maintainable checksums whose range holds it.
-    std::map<int, std::array<std::vector<std::size_t>, 256>> ranges_;
     std::map<int, Bank> blocked_;
     cmos::ICmosRW* accessor_;
     cmos::Suppressable* guarded_;

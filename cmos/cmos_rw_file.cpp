@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "smbios/smbios_exceptions.h"
 
@@ -76,8 +77,15 @@ void CmosRWFile::writeByte(std::uint32_t indexPort, std::uint32_t, std::uint32_t
         // Seeking past the end and writing would fill the gap with zeros, and
         // bytes that read as 0xFF before would then read as 0. The gap gets
         // the value those bytes had.
-        for (std::uint64_t gap = static_cast<std::uint64_t>(size); gap < position; ++gap) {
-            if (std::fputc(kUnpopulated, file.get()) == EOF) throw smbios::InternalErrorImpl(kCannotWrite);
+        // A page at a time: a write at the far end of the image has a gap of
+        // up to 16 MiB behind the file's end.
+        std::uint8_t page[256];
+        std::memset(page, kUnpopulated, sizeof page);
+        for (std::uint64_t gap = static_cast<std::uint64_t>(size); gap < position;) {
+            const std::size_t count = position - gap < sizeof page ? static_cast<std::size_t>(position - gap)
+                                                                   : sizeof page;
+            if (std::fwrite(page, 1, count, file.get()) != count) throw smbios::InternalErrorImpl(kCannotWrite);
+            gap += count;
         }
         if (std::fseek(file.get(), static_cast<long>(position), SEEK_SET) != 0 ||
             std::fputc(value, file.get()) == EOF || !file.close()) {

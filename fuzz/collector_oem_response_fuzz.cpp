@@ -18,28 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "collector/agent_lifecycle.h"
-#include "collector/bridge/bridge_interface.h"
-#include "collector/oem_queries.h"
 #include "collector/command_context.h"
+#include "collector/oem_queries.h"
 #include "collector/pm_collector.h"
 #include "collector/pminfo.h"
-#include "collector/platform/platform.h"
+#include "fuzz/fuzz_bridge.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
-
-const std::int32_t kStatuses[] = {
-    bridge::kStatusSuccess,
-    bridge::kStatusNoNewData,
-    bridge::kStatusDefaultMode1,
-    bridge::kStatusDefaultMode2,
-    bridge::kStatusDefaultMode3,
-    bridge::kStatusDebrandMode,
-    bridge::kStatusDefaultMode4,
-    bridge::kStatusDefaultMode5,
-    1,
-    -7,
-};
 
 struct Answer {
     std::int32_t status = 0;
@@ -56,24 +42,11 @@ std::uint8_t* VEXBMC_CALL answerQuery(std::int32_t, std::int32_t, std::uint8_t* 
     return answer.response.empty() ? nullptr : answer.response.data();
 }
 
-// Only library binding is served; the collector asks nothing else here.
-class BridgeOnlyPlatform : public collector::IPlatformImpl {
-public:
-    int installRuxa() override { return 0; }
-    int uninstallRuxa() override { return 0; }
-    collector::LibraryHandle loadLibrary(const std::string&) override { return this; }
-    void freeLibrary(collector::LibraryHandle) override {}
-    collector::FunctionAddress getProcAddress(collector::LibraryHandle, const std::string&) override {
-        return reinterpret_cast<collector::FunctionAddress>(&answerQuery);
-    }
-    int runProcess(const std::string&, bool) override { return 0; }
-    void sleep(std::int32_t) override {}
-    std::string getCurrentDirectory() override { return "/"; }
-    std::vector<std::string> listDirectory(const std::string&) override { return {}; }
-};
+collector::FunctionAddress everyQuery(const std::string&) {
+    return reinterpret_cast<collector::FunctionAddress>(&answerQuery);
+}
 
 bool startAgent() { return true; }
-void stopAgent() {}
 int stagedLocation(char** dataLocation, char**) {
     *dataLocation = new char[8]();
     std::memcpy(*dataLocation, "C:\\PM", 5);
@@ -81,15 +54,7 @@ int stagedLocation(char** dataLocation, char**) {
 }
 char* noManufacturer() { return nullptr; }
 
-const collector::CollectorSteps kFlowSteps = {
-    &startAgent,
-    &stopAgent,
-    &collector::queryPMStatus,
-    &collector::queryBrandName,
-    &collector::queryDefaultBrandName,
-    &stagedLocation,
-    &noManufacturer,
-};
+const collector::CollectorSteps kFlowSteps = fuzz::queryingSteps(&startAgent, &stagedLocation, &noManufacturer);
 
 void runFlow(int requesterId) {
     collector::setCollectorStepsForTesting(&kFlowSteps);
@@ -107,23 +72,15 @@ void runFlow(int requesterId) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static BridgeOnlyPlatform platform;
-    static const bool quiet = [] {
-        // Only the product's own lines: the sanitizers and the fuzzer write
-        // to the descriptor, not through this stream.
-        std::FILE* null = std::fopen("/dev/null", "w");
-        if (null != nullptr) stderr = null;
-        return null != nullptr;
-    }();
-    (void)quiet;
-    collector::setPlatformForTesting(&platform);
-    collector::bridgeLibrary = &platform;
+    static fuzz::BridgePlatform platform(&everyQuery);
+    fuzz::quietStandardError();
+    const fuzz::BoundBridge bound(platform);
 
     std::size_t at = 0;
     const auto take = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
     for (Answer& answer : answers) {
         const std::uint8_t selector = take();
-        answer.status = kStatuses[selector % (sizeof kStatuses / sizeof kStatuses[0])];
+        answer.status = fuzz::bridgeStatus(selector);
         answer.response.assign(take(), 0);
         for (std::uint8_t& byte : answer.response) byte = take();
     }
@@ -144,8 +101,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     delete[] defaultBrand;
     delete[] errorText;
     if (at < size) runFlow(take());
-
-    collector::bridgeLibrary = nullptr;
-    collector::setPlatformForTesting(nullptr);
     return 0;
 }

@@ -3,7 +3,8 @@
 
 // The files a fuzz target hands to the code under test: one folder per
 // process, made on first use and removed with everything in it when the
-// process ends, so a run leaves nothing behind.
+// process ends, so a run leaves nothing behind. And a quiet standard error
+// for code that reports on it: a fuzzer would print millions of lines.
 
 #include <unistd.h>
 
@@ -45,6 +46,18 @@ inline void writeScratchFile(const std::string& path, const std::uint8_t* data, 
     if (file == nullptr) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     if (std::fclose(file) != 0) std::abort();
+}
+
+// Standard error goes to the null device from the first call on. Only the
+// product's own lines: the sanitizers and the fuzzer write to the
+// descriptor, not through this stream.
+inline void quietStandardError() {
+    static const bool quiet = [] {
+        std::FILE* null = std::fopen("/dev/null", "w");
+        if (null != nullptr) stderr = null;
+        return null != nullptr;
+    }();
+    (void)quiet;
 }
 
 }  // namespace fuzz

@@ -188,6 +188,69 @@ def hand_made():
         status = bytes([selector, 2, 0, selector])
         brand = bytes([0, 6]) + b"Brand\0"
         put("collector_oem_response", "flow-" + name, status + brand + bytes([0, 4]) + b"Def\0" + bytes([6]))
+    # The collection flow with the real secure update: each mode, the update
+    # answered, the session handle in its response, the volume found late,
+    # missing exports, and the requesters without a folder.
+    def answer(selector, payload=b""):
+        return bytes([selector, len(payload)]) + payload
+    status = lambda mode: answer(0, bytes([0, mode]))
+    brands = answer(0, b"Brand\0") + answer(0, b"Default\0")
+    update = answer(0, b"\0\0\x34\x12") + answer(0) + answer(0, b"\0")
+    secupd = bytes([4 | 0x10, 6]) + b"SECUPD" + bytes([6]) + b"SECUPD"
+    for name, requester, choices, volumes, answers in [
+        ("complete", 1, 0, secupd, status(3) + brands + update),
+        ("customization", 6, 0x80, secupd, status(3) + brands + update),
+        ("string-rebrand", 2, 0x80, secupd, status(2) + brands),
+        ("debrand", 3, 0, secupd, status(1) + answer(0, b"Default\0")),
+        ("default", 4, 0, secupd, status(0)),
+        ("mode-error", 5, 0x80, secupd, status(0x7F)),
+        ("status-debrand-code", 7, 0, secupd, answer(5)),
+        ("update-refused", 8, 0, secupd, status(3) + brands + answer(9)),
+        ("no-new-data", 1, 0, secupd, status(3) + brands + answer(1) + answer(0) + answer(0, b"\x01")),
+        ("volume-late", 1, 0, bytes([4 | 8, 6]) + b"SECUPD", status(3) + brands + update),
+        ("no-volume", 2, 0, bytes([2 | 0x20, 0x85]) + b"OTHER", status(3) + brands + update),
+        ("long-drive-list", 1, 0, bytes([0x10 | secupd[0]]) + secupd[1:], status(3) + brands + update),
+        ("no-enumeration", 1, 0, bytes([1]), status(3) + brands + update),
+        ("no-raw-command", 1, 0x20, secupd, status(3) + brands + update),
+        ("no-end-update", 1, 0x10, secupd, status(3) + brands + update),
+        ("no-exports", 1, 0x3F, secupd, b""),
+        ("agent-fails", 1, 0x40, secupd, b""),
+        ("no-folder", 9, 0, secupd, status(3) + brands + update),
+    ]:
+        put("collector_secure_update", name, bytes([requester, choices]) + volumes + answers)
+
+    # The manufacturer: plain, with trailing blanks, only blanks, no
+    # strings, a string number past the last string, a structure too short
+    # for the field, and a second System Information structure.
+    def manufacturer_seed(formatted, strings, rest=b""):
+        whole = structure(1, 1, formatted, strings)
+        return whole[1:] + rest
+    field = bytes([1, 2, 3, 4]) + bytes(0x1B - 8)
+    put("system_manufacturer", "plain", manufacturer_seed(field, ["Maker", "Model"], end_of_table()))
+    put("system_manufacturer", "trailing-blanks", manufacturer_seed(field, ["Maker   ", "Model"], end_of_table()))
+    put("system_manufacturer", "only-blanks", manufacturer_seed(field, ["   "], end_of_table()))
+    put("system_manufacturer", "no-strings", manufacturer_seed(field, [], end_of_table()))
+    put("system_manufacturer", "number-past-strings", manufacturer_seed(bytes([9]) + field[1:], ["Maker"]))
+    put("system_manufacturer", "short", bytes([4, 1, 0]) + b"Maker\0\0")
+    put("system_manufacturer", "second", manufacturer_seed(bytes([0]) + field[1:], ["Maker"],
+                                                            system_information("Other ") + end_of_table()))
+    put("system_manufacturer", "unterminated", manufacturer_seed(field, ["Maker"])[:-2])
+
+    # The firmware-table interface's answers: size and count filled.
+    raw = struct.pack("<BBBBI", 0, 2, 8, 0, len(small_table())) + small_table()
+    for name, needed, filled in [
+        ("exact", len(raw), len(raw)),
+        ("room-to-spare", len(raw) + 64, len(raw)),
+        ("filled-past-written", len(raw) + 64, len(raw) + 64),
+        ("grown", len(raw), len(raw) + 1),
+        ("zero", 0, len(raw)),
+        ("negative", 0x80000000, len(raw)),
+        ("implausible", 16 * 1024 * 1024 + 1, len(raw)),
+        ("header-only", len(raw), 8),
+        ("short", len(raw), 7),
+        ("large", 0x10004, 0x10004),
+    ]:
+        put("raw_smbios_fetch", name, struct.pack("<II", needed, filled) + raw)
     return seeds
 
 
@@ -195,6 +258,21 @@ def entry_point_of(dump):
     if dump[:4] == b"_SM_":
         return dump[:0x1F], struct.unpack_from("<H", dump, 0x16)[0]
     return dump[:0x18], struct.unpack_from("<I", dump, 0x0C)[0]
+
+
+def first_of_type(table, kind):
+    """The offset of the first structure of the type, or None."""
+    at = 0
+    while at + 4 <= len(table):
+        if table[at] == kind:
+            return at
+        end = at + max(table[at + 1], 4)
+        while end + 1 < len(table) and table[end:end + 2] != b"\0\0":
+            end += 1
+        if table[at] == 127:
+            break
+        at = end + 2
+    return None
 
 
 def from_dumps(folder):
@@ -215,6 +293,10 @@ def from_dumps(folder):
         put("smbios_platform_data", name + "-raw", b"\0" + raw)
         put("smbios_platform_data", name + "-sysfs", bytes([1, len(anchor)]) + anchor + table)
         put("smbios_platform_data", name + "-fetch", bytes([2, 0, 0]) + raw)
+        put("raw_smbios_fetch", name, struct.pack("<II", len(raw), len(raw)) + raw)
+        system = first_of_type(table, 1)
+        if system is not None:
+            put("system_manufacturer", name, table[system + 1:])
         if dump[:4] == b"_SM_":
             # The entry point at E0010h, its table right behind it.
             moved = bytearray(dump)

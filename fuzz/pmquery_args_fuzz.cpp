@@ -48,10 +48,12 @@ const std::string& reportFile() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = [] {
-        // The reports would flood the fuzzer's output.
+        // The reports would flood the fuzzer's output, and so would the
+        // refusals of the command line.
         return std::freopen("/dev/null", "w", stdout) != nullptr;
     }();
     (void)quiet;
+    fuzz::quietStandardError();
     static const pmquery::CollectorEntryPoints scripted = {&scriptedGetPMInfo, &scriptedFreePMInfo};
     pmquery::setCollectorEntryPointsForTesting(&scripted);
 

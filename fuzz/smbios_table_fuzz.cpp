@@ -5,55 +5,23 @@
 // (the manufacturer's name and structure strings).
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <exception>
 #include <memory>
 
-#include "factory/tfactory.h"
+#include "fuzz/fuzz_tables.h"
 #include "fuzz/fuzz_walk.h"
-#include "smbios/smbios_factory.h"
 #include "smbios/smbios_table.h"
 #include "smbios/system_info.h"
 
 namespace {
 
-class FuzzInputStrategy : public smbios::SmbiosStrategy {
-public:
-    FuzzInputStrategy(const std::uint8_t* data, std::size_t size, std::uint16_t declared)
-        : data_(data), size_(size), declared_(declared) {}
-    bool getSmbiosTable(smbios::TableBuffer& table, smbios::SmbiosEntryPoint& entryPoint, bool) override {
-        // An exactly sized heap copy, so a read one byte past it is caught.
-        table.data.reset(new std::uint8_t[size_ > 0 ? size_ : 1]);
-        if (size_ > 0) std::memcpy(table.data.get(), data_, size_);
-        table.size = size_;
-        entryPoint.tableLength = declared_;
-        return true;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::uint16_t declared_;
-};
-
-// Hands out the table of the current input as the process-wide one, not owned.
-class CurrentTableFactory : public factory::TFactory<smbios::SmbiosFactory> {
-public:
-    smbios::ISmbiosTable* getSingleton() override { return current; }
-    smbios::ISmbiosTable* makeNew() override { return nullptr; }
-    static inline smbios::ISmbiosTable* current = nullptr;
-};
-
 void querySystem(smbios::ISmbiosTable& table) {
-    smbios::SmbiosFactory::getFactory()->reset();
-    CurrentTableFactory::current = &table;
-    factory::TFactory<smbios::SmbiosFactory>::instance<CurrentTableFactory>();
+    const fuzz::CurrentTable current(&table);
     delete[] smbios::getManufacturerName();
     try {
         delete[] smbios::getStructureString(1, 5);  // the product name
     } catch (const std::exception&) {
     }
-    smbios::SmbiosFactory::getFactory()->reset();
-    CurrentTableFactory::current = nullptr;
 }
 
 }  // namespace
@@ -69,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     smbios::SmbiosTable::StrategyList strategies;
     strategies.push_back(
-        std::make_unique<FuzzInputStrategy>(data + 2, delivered, static_cast<std::uint16_t>(declared)));
+        std::make_unique<fuzz::InputTableStrategy>(data + 2, delivered, static_cast<std::uint16_t>(declared)));
     smbios::SmbiosTable table(std::move(strategies), false);
     table.installWorkarounds();
     fuzz::exerciseTable(table);

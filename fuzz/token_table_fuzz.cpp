@@ -17,44 +17,15 @@
 #include <sstream>
 #include <vector>
 
-#include "factory/tfactory.h"
+#include "fuzz/fuzz_cmos.h"
+#include "fuzz/fuzz_tables.h"
 #include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
-#include "smbios/smbios_factory.h"
 #include "smbios/smbios_table.h"
 #include "smbios/token_table.h"
-#include "tests/unit/cmos/memory_cmos.h"
 #include "tests/unit/smi/smi_fixtures.h"
 
 namespace {
-
-class FuzzInputStrategy : public smbios::SmbiosStrategy {
-public:
-    FuzzInputStrategy(const std::uint8_t* data, std::size_t size, std::size_t declared)
-        : data_(data), size_(size), declared_(declared) {}
-    bool getSmbiosTable(smbios::TableBuffer& table, smbios::SmbiosEntryPoint& entryPoint, bool) override {
-        // An exactly sized heap copy, so a read one byte past it is caught.
-        table.data.reset(new std::uint8_t[size_ > 0 ? size_ : 1]);
-        if (size_ > 0) std::memcpy(table.data.get(), data_, size_);
-        table.size = size_;
-        entryPoint.tableLength = static_cast<std::uint16_t>(declared_);
-        return true;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t declared_;
-};
-
-// The table of the current input as the process-wide one (the calling
-// interface finds its command port there), not owned.
-class CurrentTableFactory : public factory::TFactory<smbios::SmbiosFactory> {
-public:
-    smbios::ISmbiosTable* getSingleton() override { return current; }
-    smbios::ISmbiosTable* makeNew() override { return nullptr; }
-    static inline smbios::ISmbiosTable* current = nullptr;
-};
 
 // The firmware's answers: the cut-off bytes, 16 per call, round and round.
 const std::uint8_t* answers = nullptr;
@@ -122,18 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     answerBytes = delivered - declared;
     nextAnswer = 0;
 
-    cmos_test::MemoryCmos cmos(0x5A);
+    cmos_test::MemoryCmos& cmos = fuzz::freshCmos(0x5A);
     cmos_test::UsingMemoryCmos usingCmos(cmos);
     smi_test::ScriptedSmi firmware(answerCall);
     {
         smbios::SmbiosTable::StrategyList strategies;
-        strategies.push_back(
-            std::make_unique<FuzzInputStrategy>(data + 1, delivered, declared > 0xFFFF ? 0xFFFF : declared));
+        strategies.push_back(std::make_unique<fuzz::InputTableStrategy>(
+            data + 1, delivered, static_cast<std::uint16_t>(declared > 0xFFFF ? 0xFFFF : declared)));
         smbios::SmbiosTable table(std::move(strategies), false);
         table.installWorkarounds();
-        smbios::SmbiosFactory::getFactory()->reset();
-        CurrentTableFactory::current = &table;
-        factory::TFactory<smbios::SmbiosFactory>::instance<CurrentTableFactory>();
+        // The calling interface finds its command port in the process-wide table.
+        const fuzz::CurrentTable current(&table);
         try {
             smbios::TokenTable tokens(table);
             verifyDeclarations(tokens, cmos);
@@ -148,8 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const smbios::DataOutOfBounds&) {
             // A structure refused when first read (see fuzz_walk.h).
         }
-        smbios::SmbiosFactory::getFactory()->reset();
-        CurrentTableFactory::current = nullptr;
     }
     smi_test::ScriptedFirmware::calls.clear();
     return 0;

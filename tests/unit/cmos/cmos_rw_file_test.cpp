@@ -118,6 +118,13 @@ TEST(CmosRWFile, AWritePastTheEndKeepsTheSkippedBytesUnpopulated) {
     for (const std::uint32_t offset : {0x00u, 0x0Fu}) EXPECT_EQ(0xFF, cmos.readByte(0x02, 0, offset));
     EXPECT_EQ(0xFF, cmos.readByte(0x01, 0, 0x80));
     EXPECT_EQ(CmosImage::patternAt(0xFF), cmos.readByte(0x00, 0, 0xFF));
+
+    // A gap of many pages, ending inside one.
+    cmos.writeByte(0x40, 0, 0x33, 0x01);
+    EXPECT_EQ(0x4034u, image.size());
+    for (const std::uint32_t index : {0x03u, 0x20u, 0x3Fu}) EXPECT_EQ(0xFF, cmos.readByte(index, 0, 0xFF));
+    EXPECT_EQ(0xFF, cmos.readByte(0x40, 0, 0x32));
+    EXPECT_EQ(0x42, cmos.readByte(0x02, 0, 0x10));
 }
 
 TEST(CmosRWFile, AFileThatCannotBeOpenedIsAnInternalError) {

@@ -74,6 +74,13 @@ TEST(RawSmbiosData, UnpackingMovesTheTableToTheStart) {
     EXPECT_EQ(entryPoint.structureCount, smbios::kUnknownStructureCount);
     EXPECT_EQ(block, (Bytes{0x7F, 0x04, 0xFF, 0xFF, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0}));
 
+    // A block longer than the 16-bit length can say is walked to 0xFFFF bytes.
+    for (const std::size_t size : {std::size_t{0x10000}, std::size_t{0x10004}}) {
+        Bytes large(size, 0);
+        smbios::unpackRawSmbiosData(large.data(), large.size(), entryPoint);
+        EXPECT_EQ(entryPoint.tableLength, 0xFFFF) << size;
+    }
+
     Bytes tooShort(7, 0);
     EXPECT_THROW(smbios::unpackRawSmbiosData(tooShort.data(), tooShort.size(), entryPoint), smbios::ParseException);
 }
