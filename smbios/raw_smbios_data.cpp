@@ -38,9 +38,7 @@ TableBuffer fetchRawSmbiosData(const RawSmbiosSource& source) {
 
 void unpackRawSmbiosData(std::uint8_t* buffer, std::size_t size, SmbiosEntryPoint& entryPoint) {
     if (size < kRawHeaderSize) throw ParseExceptionImpl("GetSystemFirmwareTable returned 0 for table length.");
-    // The table length field has 16 bits; a longer block is walked to there,
-    // not to its size modulo 65536.
-    entryPoint.tableLength = static_cast<std::uint16_t>(size < 0xFFFF ? size : 0xFFFF);
+    entryPoint.tableLength = tableLengthFor(size);
     entryPoint.majorVersion = buffer[1];
     entryPoint.minorVersion = buffer[2];
     entryPoint.structureCount = kUnknownStructureCount;

@@ -33,6 +33,13 @@ static_assert(sizeof(SmbiosEntryPoint) == 32, "the entry point record is 32 byte
 // The structure count the Windows interfaces report: they give no entry point.
 constexpr std::uint16_t kUnknownStructureCount = 9999;
 
+// The record's table length for a table delivered as `size` bytes: the field
+// has 16 bits, so a longer table is walked to 0xFFFF bytes, not to its size
+// modulo 65536.
+constexpr std::uint16_t tableLengthFor(std::size_t size) {
+    return static_cast<std::uint16_t>(size < 0xFFFF ? size : 0xFFFF);
+}
+
 // The record of the 2.x entry point whose bytes start at `bytes`; bytes past
 // `size` (at most the record's 32) read as zero.
 SmbiosEntryPoint entryPointFromBytes(const std::uint8_t* bytes, std::size_t size);

@@ -25,15 +25,14 @@ bool SmbiosSysfsStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& e
     const std::vector<std::uint8_t> structures = readWholeFile(folder_ + "/DMI");
     if (structures.empty()) throw ParseExceptionImpl("The firmware's SMBIOS table is empty.");
 
-    // The table length field has 16 bits; a longer table is walked to there.
-    const std::size_t length = structures.size() < 0xFFFF ? structures.size() : 0xFFFF;
+    const std::size_t length = tableLengthFor(structures.size());
     DecodedEntryPoint decoded{};
     if (!decodeEntryPoint(anchor.data(), anchor.size(), decoded)) {
         throw ParseExceptionImpl("SMBIOS Header not found in search.");
     }
     SmbiosEntryPoint found = decoded.record;
     // What the kernel delivered is the table, whatever the entry point claims.
-    found.tableLength = static_cast<std::uint16_t>(length);
+    found.tableLength = tableLengthFor(length);
 
     std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[length]);
     std::memcpy(data.get(), structures.data(), length);

@@ -178,7 +178,7 @@ bool SmbiosWinWMIStrategy::getSmbiosTable(TableBuffer& table, SmbiosEntryPoint& 
     }
 
     if (read.size == 0) throw ParseExceptionImpl("getSmbiosTable(): GetWMISMBIOSData returned 0 for buffer size.");
-    entryPoint.tableLength = static_cast<std::uint16_t>(read.size);
+    entryPoint.tableLength = tableLengthFor(read.size);
     entryPoint.majorVersion = major;
     entryPoint.minorVersion = minor;
     entryPoint.structureCount = kUnknownStructureCount;
