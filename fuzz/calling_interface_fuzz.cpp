@@ -19,6 +19,7 @@
 
 #include "factory/tfactory.h"
 #include "fuzz/fuzz_files.h"
+#include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
 #include "smbios/smi_exceptions.h"
 #include "smi/calling_interface_calls.h"
@@ -110,8 +111,6 @@ void install() {
     (void)installed;
 }
 
-std::uint16_t word(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | (at[1] << 8)); }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -134,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 2: {
             const std::uint32_t args[4] = {data[3], data[4], 0, 0};
             std::uint32_t results[4] = {};
-            smi::doSimpleCallingInterfaceSmi(word(data + 1), data[3], args, results);
+            smi::doSimpleCallingInterfaceSmi(layout::read16(data, size, 1), data[3], args, results);
             break;
         }
         default: {

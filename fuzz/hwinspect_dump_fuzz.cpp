@@ -22,6 +22,7 @@
 #include "inspect/dump_file_strategy.h"
 #include "inspect/hwinspect.h"
 #include "inspect/string_keywords.h"
+#include "layout/little_endian.h"
 #include "smbios/smbios_exceptions.h"
 
 namespace {
@@ -34,8 +35,10 @@ std::string hex(unsigned value) {
     return text;
 }
 
-std::vector<std::string> command(std::uint8_t which, std::uint8_t a, std::uint8_t b) {
-    const std::string number = hex(static_cast<unsigned>(a | (b << 8)));
+// `which` picks the command; its numbers come from the two bytes at `operands`.
+std::vector<std::string> command(std::uint8_t which, const std::uint8_t operands[2]) {
+    const std::uint8_t a = operands[0], b = operands[1];
+    const std::string number = hex(layout::read16(operands, 2, 0));
     const auto& keywords = hwinspect::stringKeywords();
     switch (which % 18) {
     case 0:
@@ -109,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (options & 2) args.push_back("--strict");
     if (options & 4) args.push_back("--dry-run");
     if (options & 8) args.push_back("--all");
-    for (std::string& word : command(data[0], data[2], data[3])) args.push_back(std::move(word));
+    for (std::string& word : command(data[0], data + 2)) args.push_back(std::move(word));
     std::ostringstream out;
     std::ostringstream err;
     const int status = hwinspect::run(args, out, err);

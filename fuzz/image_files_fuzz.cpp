@@ -15,6 +15,7 @@
 
 #include "cmos/cmos_rw_file.h"
 #include "fuzz/fuzz_files.h"
+#include "layout/little_endian.h"
 #include "memory/memory_file.h"
 #include "smbios/smbios_exceptions.h"
 
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     memory::MemoryFile memory(imageFile());
     std::vector<std::uint8_t> block;
     for (const std::uint8_t* op = data + 1; op < image; op += 4) {
-        const std::uint64_t low = static_cast<std::uint64_t>(op[2] | (op[3] << 8));
+        const std::uint64_t low = layout::read16(op, 4, 2);
         try {
             switch (op[0] % 5) {
             case 0:
