@@ -6,4 +6,5 @@
 prefix=$1
 shift
 . "$(dirname "$0")/wine-env.sh"
-exec "$wine" "$@"
+# As start_wine (wine-env.sh), in place of this shell.
+exec setarch -R "$wine" "$@"

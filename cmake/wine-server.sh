@@ -90,14 +90,14 @@ case "$action" in
       waited=$((waited + 5))
     done
     "$wineserver" -p </dev/null >/dev/null 2>&1
-    "$wine" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
-    "$wine" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
+    start_wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    start_wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
       echo "wine-server.sh: Wine does not run in $prefix" >&2
       exit 1
     }
     # The emulated 32-bit Wine: its half of the prefix must run too.
     if [ "$wine" != /usr/lib/wine/wine64 ]; then
-      "$wine" 'C:\windows\syswow64\cmd.exe' /c exit 0 </dev/null >/dev/null 2>&1 || {
+      start_wine 'C:\windows\syswow64\cmd.exe' /c exit 0 </dev/null >/dev/null 2>&1 || {
         echo "wine-server.sh: 32-bit programs do not run in $prefix (with $wine)" >&2
         exit 1
       }
