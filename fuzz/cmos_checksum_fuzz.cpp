@@ -13,7 +13,7 @@
 // Input: byte 0 chooses the kind of write (% 4: activation, string, byte,
 // block); byte 1 gives the number of declarations (1 + byte % 16); each is 5
 // bytes (type, bank, start, end, location); every 4 bytes after them are one
-// write (fill byte of a block, structure or bank, two arguments), up to 64
+// write (fill byte of a block, structure or bank, two arguments), up to 16
 // writes.
 #include <algorithm>
 #include <array>
@@ -41,7 +41,7 @@ constexpr std::size_t kWatchedFrom = 0x70 * 256;
 constexpr std::size_t kWatchedTo = 0x74 * 256;
 // Writes taken from one input: enough for every interleaving of a few
 // declarations, few enough that an input stays cheap.
-constexpr std::size_t kMaxWrites = 64;
+constexpr std::size_t kMaxWrites = 16;
 
 struct Declared {
     std::uint8_t type, start, end, location;
