@@ -92,6 +92,15 @@ def small_table():
             calling_interface([(0x20, 0x31, 0x01), (0x21, 0x31, 0x00)]) + end_of_table())
 
 
+# The token target's uses of a table, its input's first byte.
+TOKEN_USES = {"print": 0, "read": 1, "write": 2, "verify": 3}
+
+
+def token_seeds(put, name, rest, uses=TOKEN_USES):
+    for use in uses:
+        put("token_table", "%s-%s" % (name, use), bytes([TOKEN_USES[use]]) + rest)
+
+
 def hand_made():
     seeds = {}
     put = lambda target, name, data: seeds.setdefault(target, {}).__setitem__(name, data)
@@ -102,7 +111,7 @@ def hand_made():
     for system_id in ids:
         table = (system_information() + system_id_structure(system_id) +
                  cmos_tokens(0xD402, (3, 0x40, 0x4F, 0x50), [(0x30, 0x41, 0xFE, 0x01)]) + end_of_table())
-        put("token_table", "workaround-%04x" % system_id, b"\0" + table)
+        token_seeds(put, "workaround-%04x" % system_id, b"\0" + table, ["write", "verify"])
         put("smbios_table", "workaround-%04x" % system_id, b"\0\0" + table)
     put("smbios_table", "system-id-narrow", b"\0\0" + small_table())
 
@@ -118,7 +127,7 @@ def hand_made():
         "ci-password-mismatch": results(0xFFFFFFFF) + results(0) + results(2, 0x600D),
     }
     for name, answer in answers.items():
-        put("token_table", name, bytes([0x80 + len(answer)]) + ci + answer)
+        token_seeds(put, name, bytes([0x80 + len(answer)]) + ci + answer, ["read", "write"])
     # Hostile checksum declarations for the verify mode: location inside its
     # own range, end before start, a word at the bank's end, overlapping
     # locations, an unknown type.
@@ -128,7 +137,7 @@ def hand_made():
                cmos_tokens(0xD404, (1, 0x60, 0x6F, 0x70), [(4, 0x60, 0xFE, 1)]) +
                cmos_tokens(0xD405, (2, 0x80, 0x8F, 0x70), [(5, 0x80, 0xFE, 1)]) +
                cmos_tokens(0xD406, (9, 0x90, 0x9F, 0xA0), [(6, 0x90, 0xFE, 1)], index=0x72, data=0x73))
-    put("token_table", "verify-hostile", b"\0" + system_information() + hostile + end_of_table())
+    token_seeds(put, "verify-hostile", b"\0" + system_information() + hostile + end_of_table(), ["write", "verify"])
 
     # The calling interface: each request, scripted and through the file.
     scripted = results(0, 0x00040A00) + b"\x11" + results(0, 0x600D) + b"\x22" + results(0, 0x1234) + b"\x33"
@@ -286,7 +295,7 @@ def from_dumps(folder):
         anchor, length = entry_point_of(dump)
         table = dump[0x20 if dump[:4] == b"_SM_" else 0x18:][:length]
         put("smbios_table", name, b"\0\0" + table)
-        put("token_table", name, b"\0" + table)
+        token_seeds(put, name, b"\0" + table)
         put("hwinspect_dump", name, bytes([0, 1, 0, 0, 0]) + dump)
         put("hwinspect_dump", name + "-tokens", bytes([6, 0, 0, 0, 0]) + dump)
         raw = struct.pack("<BBBBI", 0, anchor[6 if anchor[:4] == b"_SM_" else 7], 0, 0, len(table)) + table

@@ -1,10 +1,12 @@
 // Fuzz target: the memory search for the entry point, and the table it names,
-// over a memory image. The input (after one control byte) lies at E0000h of
-// 1 MiB of zeros, so it holds the candidates and, wherever their address
-// fields point into it, the table. Control byte: bit 0 strict validation;
-// bit 1 look only at the address E0000h + 16 * (second byte); bit 2 let the
-// memory end right behind the input, so the search reads candidate by
-// candidate.
+// over a memory image. The input (after two control bytes) lies at E0000h of
+// 1 MiB of erased flash (0xFF), so it holds the candidates and, wherever
+// their address fields point into it, the table. A table the input does not
+// hold ends at its first structure: erased bytes close no string set, so an
+// input costs its own size, not a walk of the 64 KiB a length field may
+// name. Control byte: bit 0 strict validation; bit 1 look only at the
+// address E0000h + 16 * (second byte); bit 2 let the memory end right behind
+// the input, so the search reads candidate by candidate.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,10 +22,11 @@
 namespace {
 
 constexpr std::uint32_t kImageAt = 0xE0000;
+constexpr std::uint8_t kErased = 0xFF;
 
-// 1 MiB of zeros, kept between inputs: each input is copied in and zeroed
-// again afterwards, so an input costs its own size, not a megabyte.
-std::vector<std::uint8_t> image(0x100000, 0);
+// 1 MiB of erased flash, kept between inputs: each input is copied in and
+// erased again afterwards, so an input costs its own size, not a megabyte.
+std::vector<std::uint8_t> image(0x100000, kErased);
 // Where the memory ends for this input (the image's size, or right behind the input).
 std::size_t memoryEnd = 0;
 
@@ -79,6 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     memory::MemoryFactory::getFactory()->reset();
-    std::memset(image.data() + kImageAt, 0, size);
+    std::memset(image.data() + kImageAt, kErased, size);
     return 0;
 }

@@ -1,15 +1,19 @@
 // Fuzz target: an arbitrary byte string taken as an SMBIOS structure table,
-// turned into a token table over an in-memory CMOS. The first tokens are
-// printed, their strings read and written back or activated, so the checksum
-// observers run as well; every checksum declaration is also run in verify
-// mode. Calling-interface tokens (0xDA) go to a scripted firmware whose
-// answers come from the input. AddressSanitizer watches that nothing is read
-// outside a buffer.
+// turned into a token table over an in-memory CMOS, and one kind of use of
+// it: the first tokens printed, their strings and bits read, written back or
+// activated (so the checksum observers run as well), or every checksum
+// declaration run in verify mode. Calling-interface tokens (0xDA) go to a
+// scripted firmware whose answers come from the input. AddressSanitizer
+// watches that nothing is read outside a buffer.
 //
-// Input: the first byte chooses how much of the table its declared length
-// cuts off (bytes from 0x80 on: that many less 0x80). The cut-off bytes are
-// the firmware's answers, 16 bytes (four 32-bit results) per call, in turn;
-// without them every call is answered "success" with the value 1.
+// One kind of use per input keeps the code an input reaches, and so the
+// fuzzer's bookkeeping per input, small; the table is built by every kind.
+//
+// Input: byte 0 chooses the use (% 4: print, read, write, verify). Byte 1
+// chooses how much of the table its declared length cuts off (bytes from
+// 0x80 on: that many less 0x80). The cut-off bytes are the firmware's
+// answers, 16 bytes (four 32-bit results) per call, in turn; without them
+// every call is answered "success" with the value 1.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -41,21 +45,24 @@ void answerCall(smi_test::FirmwareCall& call) {
     for (int i = 0; i < 4; ++i) call.results[i] = layout::read32(at, 16, 4 * static_cast<std::size_t>(i));
 }
 
-// Tokens read and written; of these, the first kTokensPrinted are printed.
+enum class Use { print, read, write, verify };
+
+// Tokens read or written; tokens printed.
 constexpr std::size_t kTokensExercised = 64;
 constexpr std::size_t kTokensPrinted = 8;
 // Writes tell every observer whose range holds a written byte; with more
 // declarations than this the tokens are only read.
 constexpr std::size_t kMaxObserversForWrites = 16;
 
-void exercise(const smbios::IToken& token, bool write, bool print) {
-    if (print) {
-        try {
-            std::ostringstream printed;
-            printed << token;
-        } catch (const smbios::IException&) {
-        }
+void print(const smbios::IToken& token) {
+    try {
+        std::ostringstream printed;
+        printed << token;
+    } catch (const smbios::IException&) {
     }
+}
+
+void exercise(const smbios::IToken& token, bool write) {
     try {
         if (token.isString()) {
             std::vector<std::uint8_t> buffer(token.getStringLength() + 1);
@@ -85,7 +92,10 @@ void verifyDeclarations(smbios::TokenTable& tokens, cmos_test::MemoryCmos& cmos)
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
+    if (size < 2) return 0;
+    const Use use = static_cast<Use>(data[0] % 4);
+    ++data;
+    --size;
     const std::size_t delivered = size - 1;
     const std::size_t cut = data[0] < 0x80 ? 0 : data[0] - 0x80u;
     const std::size_t declared = delivered > cut ? delivered - cut : 0;
@@ -106,15 +116,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const fuzz::CurrentTable current(&table);
         try {
             smbios::TokenTable tokens(table);
-            verifyDeclarations(tokens, cmos);
-            const bool write = tokens.observerCount() <= kMaxObserversForWrites;
-            std::size_t visited = 0;
-            for (const smbios::IToken& token : tokens) {
-                if (visited == kTokensExercised) break;
-                exercise(token, write, visited++ < kTokensPrinted);
+            if (use == Use::verify) {
+                verifyDeclarations(tokens, cmos);
+            } else if (use == Use::print) {
+                std::size_t visited = 0;
+                for (const smbios::IToken& token : tokens) {
+                    if (visited++ == kTokensPrinted) break;
+                    print(token);
+                }
+                auto none = tokens[0xFFFF];
+                (void)none;
+            } else {
+                const bool write = use == Use::write && tokens.observerCount() <= kMaxObserversForWrites;
+                std::size_t visited = 0;
+                for (const smbios::IToken& token : tokens) {
+                    if (visited++ == kTokensExercised) break;
+                    exercise(token, write);
+                }
             }
-            auto none = tokens[0xFFFF];
-            (void)none;
         } catch (const smbios::DataOutOfBounds&) {
             // A structure refused when first read (see fuzz_walk.h).
         }

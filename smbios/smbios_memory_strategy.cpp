@@ -1,5 +1,6 @@
 #include "smbios/smbios_strategy.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -20,6 +21,11 @@ constexpr std::uint32_t kSearchStep = 16;
 // Every candidate of a search lies below kSearchLimit - 32, 16-byte aligned
 // from kSearchStart; the last one (FFFD0h) is read to its 32nd byte.
 constexpr std::uint32_t kSearchRangeBytes = ((kSearchLimit - 32 - 1 - kSearchStart) / kSearchStep) * kSearchStep + 32;
+// A search reads the range this many bytes of candidates at a time (each
+// piece with the 16 bytes that complete its last candidate): a buffer on the
+// stack rather than 128 KiB allocated and filled per search, in 32 reads.
+constexpr std::uint32_t kSearchPieceBytes = 4096;
+static_assert(kSearchPieceBytes % kSearchStep == 0, "pieces start on candidates");
 
 // Checks a candidate entry point; the text of every failed check becomes the
 // message of `failure`. Returns whether the candidate is accepted.
@@ -75,29 +81,32 @@ SmbiosEntryPoint SmbiosMemoryStrategy::findEntryPoint(bool strict) {
         failure.setMessageString("SMBIOS Header not found in search.");
     }
 
-    // A search reads the whole range in one block where the memory can
-    // deliver it; a memory that cannot is read candidate by candidate, which
-    // finds the same entry point.
+    // A search reads the range in a few large pieces where the memory can
+    // deliver them; from a piece it cannot deliver on, the memory is read
+    // candidate by candidate, which finds the same entry point.
+    std::uint32_t pieceStart = 0;
     if (startAddress == 0) {
-        std::unique_ptr<std::uint8_t[]> range(new std::uint8_t[kSearchRangeBytes]);
-        bool haveRange = true;
-        try {
-            memory->readBlock(range.get(), kSearchStart, kSearchRangeBytes);
-        } catch (const std::exception&) {
-            haveRange = false;
-        }
-        if (haveRange) {
-            for (std::uint32_t offset = 0; offset + 32 <= kSearchRangeBytes; offset += kSearchStep) {
-                if (std::memcmp(range.get() + offset, "_SM_", 4) != 0) continue;
-                std::uint8_t bytes[32];
-                std::memcpy(bytes, range.get() + offset, sizeof bytes);
-                if (validate(bytes, failure, strict)) return rememberFound(kSearchStart + offset, bytes);
+        std::uint8_t piece[kSearchPieceBytes + 32 - kSearchStep];
+        for (; pieceStart + 32 <= kSearchRangeBytes; pieceStart += kSearchPieceBytes) {
+            const std::uint32_t pieceLength = std::min<std::uint32_t>(sizeof piece, kSearchRangeBytes - pieceStart);
+            try {
+                memory->readBlock(piece, kSearchStart + pieceStart, pieceLength);
+            } catch (const std::exception&) {
+                break;
             }
-            throw failure;
+            for (std::uint32_t offset = 0; offset < kSearchPieceBytes && offset + 32 <= pieceLength;
+                 offset += kSearchStep) {
+                // The first byte alone rules out nearly every candidate.
+                if (piece[offset] != '_' || std::memcmp(piece + offset, "_SM_", 4) != 0) continue;
+                std::uint8_t bytes[32];
+                std::memcpy(bytes, piece + offset, sizeof bytes);
+                if (validate(bytes, failure, strict)) return rememberFound(kSearchStart + pieceStart + offset, bytes);
+            }
         }
+        if (pieceStart + 32 > kSearchRangeBytes) throw failure;
     }
 
-    std::uint32_t candidate = startAddress != 0 ? startAddress : kSearchStart;
+    std::uint32_t candidate = startAddress != 0 ? startAddress : kSearchStart + pieceStart;
     // 64-bit so an address near the top of the range cannot wrap around.
     while (static_cast<std::uint64_t>(candidate) + 32 < kSearchLimit) {
         std::uint8_t bytes[32] = {};
